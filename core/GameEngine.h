@@ -1,0 +1,33 @@
+// GameEngine: the window with its OpenGL context, the state stack and the
+// running flag of the main loop.
+#pragma once
+#include <SDL/SDL.h>
+
+#include <utility>
+#include <vector>
+
+#include "script/Settings.h"
+
+class GameState;
+
+// The OpenGL attributes requested for a desktop depth and settings, in the
+// order they are set.
+std::vector<std::pair<SDL_GLattr, int>> GlAttributesFor(int bitsPerPixel, const Settings& s);
+
+class GameEngine {
+public:
+    SDL_Surface* screen = nullptr;
+    std::vector<GameState*> states;
+    bool running = false;
+    bool fullscreen = false;
+
+    // Opens the window from the live settings and sets running. Ends the
+    // process with status 1, 2 or 3 (and a reason in error.txt) on failure.
+    void Init();
+    // Cleans up every state from the top down, leaves full screen, shuts SDL down.
+    void Cleanup();
+    // Cleans up the current state (if any), then pushes and initialises `state`.
+    void ChangeState(GameState* state);
+    bool Running() const { return running; }
+    void Quit() { running = false; }
+};

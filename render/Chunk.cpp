@@ -1,0 +1,39 @@
+// Chunk: compiling the mesher's vertices into a display list.
+#include "render/Chunk.h"
+
+#include <GL/gl.h>
+
+Chunk::~Chunk()
+{
+    if (displayList != 0)
+        glDeleteLists(displayList, 1);
+}
+
+void BuildChunk(const Map& map, Chunk& chunk, int cx, int cy, int cz)
+{
+    if (chunk.displayList != 0) {
+        glDeleteLists(chunk.displayList, 1);
+        chunk.displayList = 0;
+    }
+    for (int a = 0; a < 3; ++a) {
+        const int c = a == 0 ? cx : a == 1 ? cy : cz;
+        chunk.boundsMin[a] = static_cast<float>(c * ChunkSize);
+        chunk.boundsMax[a] = chunk.boundsMin[a] + ChunkSize;
+    }
+    MeshChunk(map, cx, cy, cz, chunk.vertices);
+    const GLsizei count = static_cast<GLsizei>(chunk.vertices.size());
+    if (count == 0) {
+        chunk.hasGeometry = false;
+        return;
+    }
+    chunk.hasGeometry = true;
+    chunk.displayList = glGenLists(1);
+    const ChunkVertex* first = chunk.vertices.data();
+    glVertexPointer(3, GL_FLOAT, sizeof(ChunkVertex), first->position);
+    glNormalPointer(GL_FLOAT, sizeof(ChunkVertex), first->normal);
+    glColorPointer(3, GL_UNSIGNED_BYTE, sizeof(ChunkVertex), first->color);
+    glNewList(chunk.displayList, GL_COMPILE);
+    glDrawArrays(GL_TRIANGLES, 0, count);
+    glEndList();
+    chunk.vertices.clear(); // storage kept for the next build
+}

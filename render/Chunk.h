@@ -1,0 +1,26 @@
+// Chunk: one 16 x 16 x 16 render unit and its OpenGL display list.
+#pragma once
+#include <vector>
+
+#include "render/ChunkMesher.h"
+
+class Map;
+
+struct Chunk {
+    std::vector<ChunkVertex> vertices; // scratch; empty between builds
+    bool queued = false;               // has an entry in the renderer's queue
+    bool hasGeometry = false;          // the last build made a display list
+    float boundsMin[3] = {0, 0, 0};
+    float boundsMax[3] = {0, 0, 0};
+    unsigned int displayList = 0;
+
+    Chunk() = default;
+    ~Chunk();
+    Chunk(const Chunk&) = delete;
+    Chunk& operator=(const Chunk&) = delete;
+};
+
+// Replaces the chunk's display list with its current faces and sets its
+// bounds. Needs a current OpenGL context with the vertex, normal and colour
+// client arrays enabled; no list is made for a chunk without faces.
+void BuildChunk(const Map& map, Chunk& chunk, int cx, int cy, int cz);

@@ -1,0 +1,33 @@
+// ChunkMesher: the faces of one 16 x 16 x 16 chunk toward Air, as triangle
+// vertices ready for OpenGL. Pure: no OpenGL here (see Chunk for the lists).
+#pragma once
+#include <cstdint>
+#include <vector>
+
+class Map;
+
+const int ChunkSize = 16;
+
+struct ChunkVertex {
+    float position[3];
+    float normal[3];
+    std::uint8_t color[3];
+    std::uint8_t spare;
+};
+static_assert(sizeof(ChunkVertex) == 28, "ChunkVertex is handed to OpenGL with stride 28");
+
+// Face k is found from an Air voxel: NeighbourOffsets[k] leads to the solid
+// voxel whose face is drawn; FaceCorners[k] are that face's corners relative
+// to the solid voxel; FaceNormals[k] equals the offset.
+extern const int NeighbourOffsets[6][3];
+extern const int FaceCorners[6][4][3];
+extern const float FaceNormals[6][3];
+
+// Appends the six vertices of face k of the solid voxel (x, y, z).
+void EmitFace(const Map& map, int k, std::vector<ChunkVertex>& vertices, int x, int y, int z);
+
+// Appends every face of chunk (cx, cy, cz) that touches Air, in the order of
+// the Air voxel in front of it (z, y, x ascending over the chunk and the
+// one-voxel layer around it) and then ascending k. Faces on the map's outer
+// boundary and between solid voxels are never emitted.
+void MeshChunk(const Map& map, int cx, int cy, int cz, std::vector<ChunkVertex>& vertices);

@@ -1,0 +1,79 @@
+// ImagePixels: byte-order and padding normalisation for texture uploads.
+#include "render/ImagePixels.h"
+
+#include <cstring>
+
+namespace {
+
+// Masks that put R, G, B, A at increasing byte addresses.
+void ByteOrderMasks(int bytesPerPixel, Uint32& r, Uint32& g, Uint32& b, Uint32& a)
+{
+#if SDL_BYTEORDER == SDL_LIL_ENDIAN
+    r = 0x000000FF;
+    g = 0x0000FF00;
+    b = 0x00FF0000;
+    a = bytesPerPixel == 4 ? 0xFF000000 : 0;
+#else
+    const int shift = bytesPerPixel == 4 ? 0 : 8;
+    r = 0xFF000000 >> shift;
+    g = 0x00FF0000 >> shift;
+    b = 0x0000FF00 >> shift;
+    a = bytesPerPixel == 4 ? 0x000000FF : 0;
+#endif
+}
+
+} // namespace
+
+SDL_Surface* ConvertToByteOrder(SDL_Surface* surface, int bytesPerPixel)
+{
+    Uint32 masks[4];
+    ByteOrderMasks(bytesPerPixel, masks[0], masks[1], masks[2], masks[3]);
+    SDL_PixelFormat target;
+    std::memset(&target, 0, sizeof target);
+    target.BitsPerPixel = static_cast<Uint8>(bytesPerPixel * 8);
+    target.BytesPerPixel = static_cast<Uint8>(bytesPerPixel);
+    target.Rmask = masks[0];
+    target.Gmask = masks[1];
+    target.Bmask = masks[2];
+    target.Amask = masks[3];
+    Uint8* shifts[] = {&target.Rshift, &target.Gshift, &target.Bshift, &target.Ashift};
+    Uint8* losses[] = {&target.Rloss, &target.Gloss, &target.Bloss, &target.Aloss};
+    for (int i = 0; i < 4; ++i) {
+        Uint8 shift = 0;
+        if (masks[i] != 0)
+            while (!((masks[i] >> shift) & 1))
+                ++shift;
+        *shifts[i] = shift;
+        *losses[i] = masks[i] != 0 ? 0 : 8;
+    }
+    target.alpha = 255;
+    return SDL_ConvertSurface(surface, &target, SDL_SWSURFACE);
+}
+
+std::vector<unsigned char> PackedPixels(SDL_Surface* surface, int bytesPerPixel)
+{
+    Uint32 r, g, b, a;
+    ByteOrderMasks(bytesPerPixel, r, g, b, a);
+    const SDL_PixelFormat* f = surface->format;
+    SDL_Surface* source = surface;
+    const bool inOrder = f->BytesPerPixel == bytesPerPixel && f->Rmask == r && f->Gmask == g &&
+                         f->Bmask == b && f->Amask == a;
+    if (!inOrder) {
+        source = ConvertToByteOrder(surface, bytesPerPixel);
+        if (source == nullptr)
+            return {};
+    }
+
+    const std::size_t rowBytes = static_cast<std::size_t>(source->w) * bytesPerPixel;
+    std::vector<unsigned char> pixels(rowBytes * static_cast<std::size_t>(source->h));
+    if (SDL_MUSTLOCK(source))
+        SDL_LockSurface(source);
+    const unsigned char* row = static_cast<const unsigned char*>(source->pixels);
+    for (int y = 0; y < source->h; ++y, row += source->pitch)
+        std::memcpy(pixels.data() + rowBytes * y, row, rowBytes);
+    if (SDL_MUSTLOCK(source))
+        SDL_UnlockSurface(source);
+    if (source != surface)
+        SDL_FreeSurface(source);
+    return pixels;
+}

@@ -1,0 +1,29 @@
+// Settings: the five display settings, read once from "settings.lua".
+#pragma once
+#include <string>
+
+class ScriptHost;
+
+struct Settings {
+    bool fullscreen;
+    int screenWidth;
+    int screenHeight;
+    int antialiasing;
+    bool vsync;
+};
+
+// What the program holds before the script has run.
+constexpr Settings defaultSettings = {true, 800, 600, 0, false};
+
+// The program-wide settings file name and live settings.
+extern std::string settingsFileName;
+extern Settings settings;
+
+// Runs the script `fileName` in `host` and reads the five globals into `out`.
+// Every value comes from the script or is 0/false; integers are clamped to
+// 32 bits. A script that cannot be loaded, is precompiled, raises an error
+// or runs past its instruction budget gets one line on the error stream.
+void LoadSettings(ScriptHost& host, const std::string& fileName, Settings& out);
+
+// The program's own call: the global host, file name and live settings.
+void LoadSettings();

@@ -1,0 +1,100 @@
+// MenuState: a bitmap shown through OpenGL at its natural size.
+#include "states/MenuState.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <iostream>
+
+#include "core/GameEngine.h"
+#include "render/ImagePixels.h"
+#include "states/IntroState.h"
+
+MenuState menuState;
+
+void MenuState::Init()
+{
+    // A missing file gives a null stream, which the loader refuses cleanly.
+    SDL_Surface* loaded = SDL_LoadBMP_RW(SDL_RWFromFile("menu.bmp", "rb"), 1);
+    if (loaded != nullptr) {
+        // The display format of an OpenGL window is the texture's byte order.
+        picture = ConvertToByteOrder(loaded, 4);
+        SDL_FreeSurface(loaded);
+    }
+    if (picture == nullptr)
+        std::cerr << "MenuState: cannot show \"menu.bmp\": " << SDL_GetError() << std::endl;
+
+    const SDL_VideoInfo* info = SDL_GetVideoInfo();
+    glViewport(0, 0, info->current_w, info->current_h);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0, info->current_w, 0, info->current_h);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glClearColor(0, 0, 0, 1);
+    if (picture != nullptr) {
+        glGenTextures(1, &pictureTexture);
+        glBindTexture(GL_TEXTURE_2D, pictureTexture);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, picture->pitch / 4);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, picture->w, picture->h, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     picture->pixels);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    }
+    std::cout << "MenuState Init" << std::endl;
+}
+
+void MenuState::Cleanup()
+{
+    if (picture != nullptr) {
+        glDeleteTextures(1, &pictureTexture);
+        pictureTexture = 0;
+        SDL_FreeSurface(picture);
+        picture = nullptr;
+    }
+    std::cout << "MenuState Cleanup" << std::endl;
+}
+
+void MenuState::Pause() { std::cout << "MenuState Pause" << std::endl; }
+
+void MenuState::Resume() { std::cout << "MenuState Resume" << std::endl; }
+
+void MenuState::HandleEvents(GameEngine* game)
+{
+    SDL_Event event;
+    if (!SDL_PollEvent(&event))
+        return;
+    if ((event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) || event.type == SDL_QUIT)
+        game->Quit();
+}
+
+void MenuState::Update(GameEngine*) {}
+
+void MenuState::Draw(GameEngine* game)
+{
+    // A double-buffered OpenGL window holds garbage until cleared.
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (picture != nullptr) {
+        // SDL's y runs down: the top margin is the centred offset, the
+        // odd extra pixel going to the right and the bottom.
+        const int x = CentredOffset(game->screen->w, picture->w);
+        const int top = CentredOffset(game->screen->h, picture->h);
+        const int y = game->screen->h - top - picture->h;
+        glEnable(GL_TEXTURE_2D);
+        glDisable(GL_BLEND);
+        glBindTexture(GL_TEXTURE_2D, pictureTexture);
+        glColor4f(1, 1, 1, 1);
+        glBegin(GL_QUADS);
+        glTexCoord2i(0, 0);
+        glVertex2i(x, y + picture->h);
+        glTexCoord2i(0, 1);
+        glVertex2i(x, y);
+        glTexCoord2i(1, 1);
+        glVertex2i(x + picture->w, y);
+        glTexCoord2i(1, 0);
+        glVertex2i(x + picture->w, y + picture->h);
+        glEnd();
+    }
+    SDL_GL_SwapBuffers();
+}

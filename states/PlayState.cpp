@@ -1,0 +1,128 @@
+// PlayState: one pass of play, from input to the presented frame.
+#include "states/PlayState.h"
+
+#include <GL/gl.h>
+#include <SDL/SDL.h>
+
+#include <iostream>
+
+#include "core/FrameTimer.h"
+#include "core/GameEngine.h"
+#include "render/Camera.h"
+#include "render/MapRenderer.h"
+#include "script/Settings.h"
+#include "states/FreeLookController.h"
+#include "world/BasicMapGenerator.h"
+#include "world/Map.h"
+
+#ifndef GL_MULTISAMPLE
+#define GL_MULTISAMPLE 0x809D
+#endif
+
+PlayState playState;
+
+const std::uint8_t SelectionEdges[24] = {0, 1, 1, 2, 2, 3, 3, 0, 0, 4, 1, 5, 2, 6, 3, 7, 4, 5, 5, 6, 6, 7, 7, 4};
+
+namespace {
+const float StartPosition[3] = {256, 256, 128};
+const float InputStep = 0.015f;
+const float DigRadius = 4.0f;
+} // namespace
+
+void SelectionCorners(const VoxelHit& hit, float corners[8][3])
+{
+    const float lo[3] = {hit.x - 0.01f, hit.y - 0.01f, hit.z - 0.01f};
+    const float hi[3] = {hit.x + 1.01f, hit.y + 1.01f, hit.z + 1.01f};
+    // Corners 0-1-2-3 go round the lower square, 4-7 repeat them on top.
+    static const int xHigh[8] = {0, 1, 1, 0, 0, 1, 1, 0};
+    static const int yHigh[8] = {0, 0, 1, 1, 0, 0, 1, 1};
+    for (int c = 0; c < 8; ++c) {
+        corners[c][0] = xHigh[c] ? hi[0] : lo[0];
+        corners[c][1] = yHigh[c] ? hi[1] : lo[1];
+        corners[c][2] = c >= 4 ? hi[2] : lo[2];
+    }
+}
+
+bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map)
+{
+    if (!digRequested || hit.x < 0)
+        return false;
+    digRequested = false;
+    map.CarveSphere(hit.x, hit.y, hit.z, DigRadius);
+    return true;
+}
+
+void PlayState::Init()
+{
+    map = new Map(new BasicMapGenerator());
+    renderer = new MapRenderer(map);
+    SDL_WM_GrabInput(SDL_GRAB_ON);
+    SDL_ShowCursor(SDL_DISABLE);
+    SDL_EnableKeyRepeat(500, 30);
+    const SDL_VideoInfo* info = SDL_GetVideoInfo();
+    glViewport(0, 0, info->current_w, info->current_h);
+    camera = new Camera(StartPosition[0], StartPosition[1], StartPosition[2], 80, 0.1f, 10000);
+    controller = new FreeLookController(camera, StartPosition, 0, 0);
+    glClearColor(0, 0, 0, 1);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    if (settings.antialiasing != 0)
+        glEnable(GL_MULTISAMPLE);
+    std::cout << "PlayState Init" << std::endl;
+}
+
+void PlayState::Cleanup()
+{
+    delete camera;
+    camera = nullptr;
+    delete map;
+    map = nullptr;
+    delete renderer;
+    renderer = nullptr;
+    delete controller;
+    controller = nullptr;
+    std::cout << "PlayState Cleanup" << std::endl;
+}
+
+void PlayState::Pause() { std::cout << "PlayState Pause" << std::endl; }
+
+void PlayState::Resume() { std::cout << "PlayState Resume" << std::endl; }
+
+void PlayState::HandleEvents(GameEngine* game)
+{
+    if (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK)
+        digRequested = true;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if ((event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) || event.type == SDL_QUIT)
+            game->Quit();
+    }
+}
+
+void PlayState::Update(GameEngine*)
+{
+    frameTimer.Tick();
+    std::cout << "timeGetTime delta: " << frameTimer.delta << std::endl;
+    controller->Update(InputStep);
+    hit = PickVoxel(camera->position, camera->direction, map->width - 1, map->depth - 1, map->height - 1, *map);
+    DigIfRequested(digRequested, hit, *map);
+}
+
+void PlayState::Draw(GameEngine*)
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    renderer->Draw(*camera);
+    if (hit.x >= 0) {
+        float corners[8][3];
+        SelectionCorners(hit, corners);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glColor3f(1, 1, 1);
+        glVertexPointer(3, GL_FLOAT, 0, corners);
+        glDrawElements(GL_LINES, 24, GL_UNSIGNED_BYTE, SelectionEdges);
+        glDisableClientState(GL_VERTEX_ARRAY);
+    }
+    SDL_GL_SwapBuffers();
+}

@@ -1,0 +1,44 @@
+// PlayState: the world in play. Samples the mouse and drains events, ticks
+// the timer, moves the camera, picks the voxel in view, digs when asked,
+// draws the terrain and outlines the picked voxel.
+#pragma once
+#include <cstdint>
+
+#include "core/GameState.h"
+#include "world/PickVoxel.h"
+
+class Map;
+class Camera;
+class FreeLookController;
+class MapRenderer;
+
+class PlayState : public GameState {
+public:
+    bool digRequested = false;
+    VoxelHit hit = {0, 0, 0};
+    Map* map = nullptr;
+    Camera* camera = nullptr;
+    FreeLookController* controller = nullptr;
+    MapRenderer* renderer = nullptr;
+
+    void Init() override;
+    void Cleanup() override;
+    void Pause() override;
+    void Resume() override;
+    void HandleEvents(GameEngine* game) override;
+    void Update(GameEngine* game) override;
+    void Draw(GameEngine* game) override;
+};
+
+extern PlayState playState;
+
+// The twelve edges of the selection box as pairs of corner numbers.
+extern const std::uint8_t SelectionEdges[24];
+
+// The eight corners of the box drawn 0.01 outside voxel `hit`.
+void SelectionCorners(const VoxelHit& hit, float corners[8][3]);
+
+// Carves a sphere of radius 4 at `hit` when a dig is pending and something
+// was hit, clearing the request; a request without a hit stays pending.
+// Returns true when it carved.
+bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map);

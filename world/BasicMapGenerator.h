@@ -1,0 +1,34 @@
+// BasicMapGenerator: rolling terrain from a coarse grid of random heights,
+// Stone under five Dirt under one Grass, Air above.
+#pragma once
+#include <cstdint>
+#include <functional>
+
+#include "world/MapGenerator.h"
+
+// Where the generator's randomness comes from: one seeding and a sequence of
+// draws, each in [0, 32767].
+struct RandomSource {
+    std::function<void(unsigned)> seed;
+    std::function<int()> draw;
+};
+
+// The C library's srand/rand, each draw brought into [0, 32767].
+RandomSource StandardRandom();
+
+// The seed for a new world: VELDMARROW_SEED when it holds an integer,
+// otherwise the low 32 bits of the current time in seconds.
+unsigned WorldSeed();
+
+class BasicMapGenerator : public MapGenerator {
+public:
+    explicit BasicMapGenerator(RandomSource random = StandardRandom()) : random(std::move(random)) {}
+    void Generate(Map& map) override;
+
+private:
+    RandomSource random;
+};
+
+// The surface level S of every column, row by row (y outer, x inner), for a
+// map of `width` x `depth` whose height grid was filled by `random`.
+void ComputeSurface(int width, int depth, RandomSource& random, std::int16_t* surface);
