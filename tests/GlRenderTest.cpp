@@ -1,0 +1,221 @@
+// Rendering with a real OpenGL context (run under a virtual X display).
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+#include <SDL/SDL.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "core/GameEngine.h"
+#include "render/Camera.h"
+#include "render/LightPool.h"
+#include "render/MapRenderer.h"
+#include "script/Settings.h"
+#include "states/MenuState.h"
+#include "states/PlayState.h"
+#include "support/TestWorld.h"
+#include "world/VoxelType.h"
+
+namespace {
+
+GameEngine* engine = nullptr;
+const int Width = 320, Height = 240;
+
+std::vector<unsigned char> ReadFrame()
+{
+    std::vector<unsigned char> pixels(Width * Height * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, Width, Height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+// Keeps a frame as a PPM picture for a person to look at.
+void SaveFrame(const std::string& name, const std::vector<unsigned char>& frame)
+{
+    const std::string path = ::testing::TempDir() + "veldmarrow-" + name + ".ppm";
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fprintf(f, "P6 %d %d 255\n", Width, Height);
+        for (int y = Height - 1; y >= 0; --y)
+            std::fwrite(&frame[y * Width * 3], 1, Width * 3, f);
+        std::fclose(f);
+    }
+}
+
+const unsigned char* PixelAt(const std::vector<unsigned char>& frame, int x, int yFromTop)
+{
+    return &frame[((Height - 1 - yFromTop) * Width + x) * 3];
+}
+
+// The play state's GL set-up around a given map.
+struct Scene {
+    std::unique_ptr<Map> map;
+    std::unique_ptr<MapRenderer> renderer;
+    std::unique_ptr<Camera> camera;
+    explicit Scene(Map* m) : map(m)
+    {
+        renderer.reset(new MapRenderer(map.get()));
+        glViewport(0, 0, Width, Height);
+        camera.reset(new Camera(256, 256, 128, 80, 0.1f, 10000));
+        glClearColor(0, 0, 0, 1);
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_BACK);
+        glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_BLEND);
+    }
+    ~Scene()
+    {
+        map.reset(); // the map goes first; the renderer must not need it
+        renderer.reset();
+    }
+    void Pose(float x, float y, float z, float yaw, float pitch)
+    {
+        camera->position[0] = x;
+        camera->position[1] = y;
+        camera->position[2] = z;
+        camera->yaw = yaw;
+        camera->pitch = pitch;
+        camera->UpdateFrustum();
+    }
+    std::vector<unsigned char> Frame(bool cull)
+    {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        if (cull)
+            renderer->Draw(*camera);
+        else
+            renderer->DrawUnculled(*camera);
+        return ReadFrame();
+    }
+};
+
+int Brightness(const unsigned char* p) { return p[0] + p[1] + p[2]; }
+
+} // namespace
+
+TEST(GlRender, CulledFrameEqualsUnculledFrame)
+{
+    Scene scene(new Map(new BasicMapGenerator(SeededDraws(17))));
+    const float poses[][5] = {
+        {256, 256, 128, 0, 0}, {256, 256, 200, 30, -20}, {10, 10, 160, 225, -35},
+        {500, 20, 150, 100, -5}, {256, 256, 300, 0, -89}, {256, 600, 140, 180, 0},
+    };
+    for (const auto& p : poses) {
+        scene.Pose(p[0], p[1], p[2], p[3], p[4]);
+        const auto culled = scene.Frame(true);
+        const auto all = scene.Frame(false);
+        EXPECT_EQ(culled, all) << "pose " << p[0] << "," << p[1] << "," << p[2];
+        int lit = 0;
+        for (std::size_t i = 0; i < culled.size(); i += 3)
+            lit += culled[i] + culled[i + 1] + culled[i + 2] > 0;
+        EXPECT_GT(lit, 100) << "the frame shows terrain";
+    }
+}
+
+TEST(GlRender, LitTopsAreBrighterThanSides)
+{
+    // A grass plain (top at z = 100) and a grass cliff from y = 260 up to z = 140.
+    Scene scene(new Map(new RuleGenerator(
+        [](int, int y, int z) { return z < 100 || (y >= 260 && z < 140) ? Grass : Air; })));
+    scene.Pose(256, 200, 110, 0, -20);
+    const auto frame = scene.Frame(true);
+    SaveFrame("lit", frame);
+    const unsigned char* top = PixelAt(frame, Width / 2, Height - 10); // the plain, close by
+    const unsigned char* side = PixelAt(frame, Width / 2, Height / 8); // the cliff face
+    EXPECT_GT(top[1], 0);
+    EXPECT_GT(side[1], 0);
+    EXPECT_GT(Brightness(top), Brightness(side) + 60);
+}
+
+TEST(GlRender, CarvedHoleShowsAfterOneDrawAndThePoolIsRestored)
+{
+    Scene scene(new Map(new RuleGenerator([](int, int, int z) { return z < 100 ? (z == 99 ? Grass : Stone) : Air; })));
+    scene.Pose(256.5f, 256.5f, 110, 0, -90);
+    const auto before = scene.Frame(true);
+    const float* o = scene.camera->position;
+    const VoxelHit hit = PickVoxel(o, scene.camera->direction, 511, 511, 255, *scene.map);
+    ASSERT_EQ(hit.z, 99);
+    scene.map->CarveSphere(hit.x, hit.y, hit.z, 4.0f);
+    EXPECT_FALSE(scene.renderer->grid.dirtyChunks.empty());
+    const auto after = scene.Frame(true);
+    EXPECT_TRUE(scene.renderer->grid.dirtyChunks.empty());
+    const unsigned char* centreBefore = PixelAt(before, Width / 2, Height / 2);
+    const unsigned char* centreAfter = PixelAt(after, Width / 2, Height / 2);
+    EXPECT_GT(centreBefore[1], centreBefore[0] + 20) << "grass seen before";
+    EXPECT_NE(std::vector<unsigned char>(centreBefore, centreBefore + 3),
+              std::vector<unsigned char>(centreAfter, centreAfter + 3));
+    EXPECT_GT(centreAfter[0], centreAfter[1] / 2) << "stone (grey) at the bottom of the hole";
+    std::vector<int> expected;
+    for (int i = 0; i < 8; ++i)
+        expected.push_back(GL_LIGHT0 + i);
+    EXPECT_EQ(lightPool.ids, expected);
+    EXPECT_EQ(scene.map->light.lightId, 0);
+}
+
+TEST(GlRender, EmptyLightPoolDrawsUnlitWithoutCrashing)
+{
+    Scene scene(new Map(new RuleGenerator([](int, int, int z) { return z < 100 ? Stone : Air; })));
+    scene.Pose(256, 256, 110, 0, -90);
+    std::vector<int> saved;
+    saved.swap(lightPool.ids);
+    const auto frame = scene.Frame(true);
+    saved.swap(lightPool.ids);
+    EXPECT_TRUE(saved.empty());
+    const unsigned char* centre = PixelAt(frame, Width / 2, Height / 2);
+    EXPECT_EQ(centre[0], 162); // the palette colour, unlit
+    EXPECT_EQ(lightPool.ids.size(), 8u);
+}
+
+TEST(GlRender, MenuStateShowsItsPictureCentred)
+{
+    char dir[] = "/tmp/veldmarrow-menu-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    // A 31 x 21 picture: red left half, blue right half.
+    SDL_Surface* picture = SDL_CreateRGBSurface(SDL_SWSURFACE, 31, 21, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0);
+    SDL_Rect left = {0, 0, 15, 21}, right = {15, 0, 16, 21};
+    SDL_FillRect(picture, &left, SDL_MapRGB(picture->format, 220, 10, 10));
+    SDL_FillRect(picture, &right, SDL_MapRGB(picture->format, 10, 10, 220));
+    ASSERT_EQ(chdir(dir), 0);
+    SDL_SaveBMP(picture, "menu.bmp");
+    SDL_FreeSurface(picture);
+
+    engine->ChangeState(&menuState);
+    menuState.Draw(engine);
+    // Mesa's software swap copies the back buffer out and keeps it, so the
+    // back buffer still holds the presented picture.
+    const auto frame = ReadFrame();
+    SaveFrame("menu", frame);
+    engine->states.back()->Cleanup();
+    engine->states.clear();
+    // Offsets (320 - 31) / 2 = 144 and (240 - 21) / 2 = 109 from the top.
+    EXPECT_EQ(PixelAt(frame, 144, 109)[0], 220);
+    EXPECT_EQ(PixelAt(frame, 174, 129)[2], 220);
+    EXPECT_EQ(PixelAt(frame, 143, 109)[0], 0);
+    EXPECT_EQ(PixelAt(frame, 175, 109)[2], 0);
+    EXPECT_EQ(PixelAt(frame, 150, 130)[0], 0);
+
+    // A missing picture: nothing drawn, nothing freed, no crash.
+    std::remove("menu.bmp");
+    engine->ChangeState(&menuState);
+    EXPECT_EQ(menuState.picture, nullptr);
+    menuState.Draw(engine);
+    menuState.Cleanup();
+    engine->states.clear();
+    ASSERT_EQ(chdir(cwd), 0);
+}
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    settings = {false, Width, Height, 0, false};
+    engine = new GameEngine;
+    engine->Init();
+    const int result = RUN_ALL_TESTS();
+    engine->Cleanup();
+    delete engine;
+    return result;
+}
