@@ -1,0 +1,238 @@
+"""Runs the real program on its own virtual X display and drives it with
+real input: xdotool for keys and the mouse, a real WM_DELETE_WINDOW for the
+close request, ImageMagick for screenshots."""
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+
+BINARY = os.environ.get("VELDMARROW_BINARY", os.path.join(os.path.dirname(__file__), "../../build/veldmarrow"))
+DATA = os.environ.get("VELDMARROW_DATA", os.path.join(os.path.dirname(__file__), "../../data"))
+CLOSE_TOOL = os.environ.get("VELDMARROW_CLOSE_TOOL", os.path.join(os.path.dirname(BINARY), "tests/send_close_request"))
+
+# Generous: a loaded two-core machine under sanitizers is slow.
+TIMEOUT = float(os.environ.get("VELDMARROW_E2E_TIMEOUT", "90"))
+
+
+def wait_for(predicate, timeout=TIMEOUT, interval=0.05, what="condition"):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(interval)
+    raise AssertionError("timed out waiting for " + what)
+
+
+class VirtualDisplay:
+    """An Xvfb server of our own, found by -displayfd and stopped by its pid."""
+
+    def __init__(self, width=1024, height=768):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % (width, height),
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            self.process.kill()
+            raise RuntimeError("Xvfb did not start")
+        self.name = ":" + number
+        self.width, self.height = width, height
+
+    def env(self):
+        env = dict(os.environ)
+        env["DISPLAY"] = self.name
+        return env
+
+    def run(self, *args, check=True):
+        return subprocess.run(list(args), env=self.env(), check=check, capture_output=True, text=True,
+                              timeout=TIMEOUT)
+
+    def screenshot(self, path=None):
+        """The whole screen as (width, height, rgb bytes); also saved as PNG at path."""
+        data = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=self.env(), check=True,
+                              capture_output=True, timeout=TIMEOUT).stdout
+        image = parse_ppm(data)
+        if path:
+            save_png(path, image)
+        return image
+
+    def stop(self):
+        self.process.terminate()
+        try:
+            self.process.wait(10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+
+def parse_ppm(data):
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        if data[pos:pos + 1] == b"#":
+            pos = data.index(b"\n", pos)
+            continue
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    assert fields[0] == b"P6" and fields[3] == b"255", fields
+    return int(fields[1]), int(fields[2]), data[pos + 1:]
+
+
+def save_png(path, image):
+    w, h, rgb = image
+    header = b"P6 %d %d 255\n" % (w, h)
+    subprocess.run(["convert", "ppm:-", path], input=header + rgb, check=True, timeout=TIMEOUT)
+
+
+def load_image(path):
+    """Any image file ImageMagick reads, as (width, height, rgb bytes)."""
+    data = subprocess.run(["convert", path, "-depth", "8", "ppm:-"], check=True, capture_output=True,
+                          timeout=TIMEOUT).stdout
+    return parse_ppm(data)
+
+
+def pixel(image, x, y):
+    w, _, rgb = image
+    i = (y * w + x) * 3
+    return tuple(rgb[i:i + 3])
+
+
+def crop(image, x0, y0, w, h):
+    width, _, rgb = image
+    rows = [rgb[((y0 + y) * width + x0) * 3:((y0 + y) * width + x0 + w) * 3] for y in range(h)]
+    return w, h, b"".join(rows)
+
+
+def mean_brightness(image):
+    _, _, rgb = image
+    return sum(rgb) / max(len(rgb), 1)
+
+
+def difference(a, b):
+    """Mean absolute difference per channel of two same-sized images."""
+    return sum(abs(x - y) for x, y in zip(a[2], b[2])) / max(len(a[2]), 1)
+
+
+class Program:
+    """The real program in a temporary working directory."""
+
+    def __init__(self, display, settings=None, files=None, env=None, workdir=None):
+        self.display = display
+        self.dir = workdir or tempfile.mkdtemp(prefix="veldmarrow-e2e-")
+        if workdir is None:
+            for name in ("splash.png", "menu.bmp"):
+                shutil.copy(os.path.join(DATA, name), self.dir)
+            with open(os.path.join(self.dir, "settings.lua"), "w") as f:
+                f.write(settings if settings is not None else
+                        "screenWidth = 800 screenHeight = 600 fullscreen = false antialiasing = 0 vsync = false\n")
+        for name, content in (files or {}).items():
+            path = os.path.join(self.dir, name)
+            if content is None:
+                if os.path.isdir(path):
+                    shutil.rmtree(path)
+                elif os.path.exists(path):
+                    os.remove(path)
+            else:
+                with open(path, "wb") as f:
+                    f.write(content)
+        run_env = display.env() if display else {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        run_env.update(env or {})
+        self.process = subprocess.Popen([BINARY], cwd=self.dir, env=run_env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                        stdin=subprocess.DEVNULL)
+        self.window = None
+
+    def log(self, name="log.txt"):
+        try:
+            with open(os.path.join(self.dir, name), encoding="utf-8", errors="replace") as f:
+                return f.read().splitlines()
+        except OSError:
+            return []
+
+    def wait_log(self, line, timeout=TIMEOUT):
+        def seen():
+            if line in self.log():
+                return True
+            if self.process.poll() is not None and line not in self.log():
+                raise AssertionError("program ended (%s) without logging %r" % (self.process.returncode, line))
+            return False
+        return wait_for(seen, timeout, what="log line %r" % line)
+
+    def wait_window(self):
+        def find():
+            if self.process.poll() is not None:
+                raise AssertionError("program ended with %s before its window appeared" % self.process.returncode)
+            result = self.display.run("xdotool", "search", "--onlyvisible", "--name", "^Veldmarrow$", check=False)
+            ids = result.stdout.split()
+            return ids[0] if ids else None
+        self.window = wait_for(find, what="the window")
+        # SDL maps its window small and then sizes it: wait for a real size.
+        wait_for(lambda: self.geometry()[2] > 32, what="the window's size")
+        self.focus_pointer()
+        return self.window
+
+    def geometry(self):
+        """(x, y, width, height) of the window on the screen."""
+        info = self.display.run("xwininfo", "-id", self.window).stdout
+        values = {}
+        for line in info.splitlines():
+            line = line.strip()
+            for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+                if line.startswith(key + ":"):
+                    values[key] = int(line.split(":")[1])
+        return (values["Absolute upper-left X"], values["Absolute upper-left Y"], values["Width"], values["Height"])
+
+    def focus_pointer(self):
+        x, y, w, h = self.geometry()
+        self.display.run("xdotool", "mousemove", str(x + w // 2), str(y + h // 2))
+
+    def key(self, name):
+        self.focus_pointer()
+        self.display.run("xdotool", "key", name)
+
+    def press_until_exit(self, key):
+        """Presses the key every half second until the program ends (for
+        runs without a log line to wait for); returns the exit status."""
+        def ended():
+            if self.process.poll() is not None:
+                return True
+            self.display.run("xdotool", "key", key, check=False)
+            return False
+        wait_for(ended, interval=0.5, what="the program to end on " + key)
+        return self.process.wait()
+
+    def close_request(self):
+        subprocess.run([CLOSE_TOOL, self.window], env=self.display.env(), check=True, timeout=TIMEOUT)
+
+    def window_image(self, path=None):
+        x, y, w, h = self.geometry()
+        return crop(self.display.screenshot(path), x, y, w, h)
+
+    def wait_exit(self, timeout=TIMEOUT):
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+            raise AssertionError("program did not end")
+
+    def frame_lines(self):
+        return [l for l in self.log() if l.startswith("timeGetTime delta: ")]
+
+    def wait_frames(self, count, timeout=TIMEOUT):
+        start = len(self.frame_lines())
+        wait_for(lambda: len(self.frame_lines()) >= start + count, timeout, what="%d frames" % count)
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()

@@ -1,0 +1,136 @@
+"""Start-up, the splash screen, shutdown and the fatal exits, end to end."""
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+from harness import (DATA, Program, VirtualDisplay, crop, difference, load_image, mean_brightness, pixel,
+                     wait_for)
+
+SHOTS = os.environ.get("VELDMARROW_SHOTS", os.path.join(tempfile.gettempdir(), "veldmarrow-shots"))
+os.makedirs(SHOTS, exist_ok=True)
+
+
+def read(path):
+    with open(path, encoding="utf-8", errors="replace") as f:
+        return f.read()
+
+
+class StartupTest(unittest.TestCase):
+    def setUp(self):
+        self.display = VirtualDisplay()
+        self.programs = []
+
+    def tearDown(self):
+        for p in self.programs:
+            p.kill()
+        self.display.stop()
+
+    def start(self, **kwargs):
+        p = Program(self.display, **kwargs)
+        self.programs.append(p)
+        return p
+
+    def test_escape_on_splash_ends_cleanly_with_exact_logs(self):
+        p = self.start(settings="print('hello', 42) screenWidth = 640 screenHeight = 480\n",
+                       files={"log.txt": b"old log\n" * 50, "error.txt": b"old errors\n"})
+        p.wait_window()
+        p.wait_log("IntroState Init")
+        p.key("Escape")
+        self.assertEqual(p.wait_exit(), 0)
+        self.assertEqual(p.log(), ["Moxwell started...", "hello\t42", "GameEngine Init", "IntroState Init",
+                                   "IntroState Cleanup", "GameEngine Cleanup"])
+        self.assertEqual(read(os.path.join(p.dir, "error.txt")), "Moxwell started...\n")
+
+    def test_window_has_configured_size_and_title(self):
+        p = self.start(settings="screenWidth = 640 screenHeight = 360 fullscreen = false vsync = true\n")
+        p.wait_window()
+        self.assertEqual(p.geometry()[2:], (640, 360))
+        self.assertEqual(self.display.run("xdotool", "getwindowname", p.window).stdout.strip(), "Veldmarrow")
+        p.close_request()
+        self.assertEqual(p.wait_exit(), 0)
+        self.assertEqual(p.log()[-2:], ["IntroState Cleanup", "GameEngine Cleanup"])
+
+    def test_splash_fades_in_centred(self):
+        p = self.start(settings="screenWidth = 800 screenHeight = 600\n")
+        p.wait_window()
+        p.wait_log("IntroState Init")
+        splash = load_image(os.path.join(DATA, "splash.png"))
+        sw, sh = splash[0], splash[1]
+        x0, y0 = (800 - sw) // 2, (600 - sh) // 2
+        early = p.window_image(os.path.join(SHOTS, "splash-early.png"))
+
+        # The fade ends after about a thousand frames: wait for the picture to settle.
+        def settled():
+            image = p.window_image()
+            inner = crop(image, x0, y0, sw, sh)
+            return inner if difference(inner, splash) < 2.0 else None
+        wait_for(settled, what="the splash to finish fading in")
+        final = p.window_image(os.path.join(SHOTS, "splash-final.png"))
+        # Centred: the picture sits exactly at the offsets, black around it.
+        self.assertLess(difference(crop(final, x0, y0, sw, sh), splash), 2.0)
+        self.assertEqual(pixel(final, x0 - 1, y0 + sh // 2), (0, 0, 0))
+        self.assertEqual(pixel(final, x0 + sw, y0 + sh // 2), (0, 0, 0))
+        self.assertEqual(pixel(final, x0 + sw // 2, y0 - 1), (0, 0, 0))
+        self.assertEqual(pixel(final, x0 + sw // 2, y0 + sh), (0, 0, 0))
+        self.assertLess(mean_brightness(crop(early, x0, y0, sw, sh)), mean_brightness(splash) * 0.9)
+        p.key("Escape")
+        self.assertEqual(p.wait_exit(), 0)
+
+    def test_missing_empty_or_8_bit_splash_ends_with_status_1_and_a_reason(self):
+        work = tempfile.mkdtemp(prefix="veldmarrow-8bit-")
+        eight_bit = os.path.join(work, "splash8.png")
+        subprocess.run(["convert", os.path.join(DATA, "splash.png"), "-colors", "16", "PNG8:" + eight_bit],
+                       check=True)
+        with open(eight_bit, "rb") as f:
+            palettised = f.read()
+        for name, content in (("missing", None), ("empty", b""), ("8-bit", palettised)):
+            with self.subTest(name):
+                p = self.start(files={"splash.png": content})
+                self.assertEqual(p.wait_exit(), 1)
+                errors = read(os.path.join(p.dir, "error.txt")).splitlines()
+                self.assertEqual(errors[0], "Moxwell started...")
+                self.assertEqual(len(errors), 2, errors)
+                self.assertIn("splash.png", errors[1])
+                self.assertEqual(p.log(), ["Moxwell started...", "GameEngine Init"])
+        shutil.rmtree(work)
+
+    def test_video_mode_that_cannot_be_had_gives_status_3(self):
+        p = self.start(settings="screenWidth = 800 screenHeight = 600 antialiasing = 16\n")
+        self.assertEqual(p.wait_exit(), 3)
+        errors = read(os.path.join(p.dir, "error.txt")).splitlines()
+        self.assertEqual(len(errors), 2, errors)
+        self.assertIn("video mode", errors[1])
+
+    def test_unwritable_logs_still_run(self):
+        # Directories in place of the log files: they cannot be opened for
+        # writing, even by root.
+        p = Program(self.display, files={})
+        self.programs.append(p)
+        p.kill()
+        os.mkdir(os.path.join(p.dir, "log.txt"))
+        os.mkdir(os.path.join(p.dir, "error.txt"))
+        os.chmod(p.dir, 0o555)
+        try:
+            q = self.start(workdir=p.dir)
+            q.wait_window()
+            self.assertEqual(q.press_until_exit("Escape"), 0)
+        finally:
+            os.chmod(p.dir, 0o755)
+
+
+class NoDisplayTest(unittest.TestCase):
+    def test_no_display_ends_with_a_reason(self):
+        p = Program(None, env={"SDL_VIDEODRIVER": ""})
+        status = p.wait_exit()
+        self.assertNotEqual(status, 0)
+        self.assertIn(status, (1, 2, 3))
+        errors = read(os.path.join(p.dir, "error.txt")).splitlines()
+        self.assertEqual(errors[0], "Moxwell started...")
+        self.assertGreaterEqual(len(errors), 2)
+        self.assertTrue(errors[1].startswith("Veldmarrow: "), errors)
+
+
+if __name__ == "__main__":
+    unittest.main()
