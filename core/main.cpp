@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "core/GameEngine.h"
+#include "core/HeapTuning.h"
 #include "core/GameState.h"
 #include "script/Settings.h"
 #include "states/IntroState.h"
@@ -33,6 +34,8 @@ private:
 
 int main(int, char*[])
 {
+    RaiseHeapTrimThreshold();
+
     // An exit() from deep inside never unwinds this frame, so the buffers
     // stay valid for the runtime's final flush on that path too.
     StreamRedirect log(std::cout, "log.txt");

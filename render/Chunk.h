@@ -7,7 +7,7 @@
 class Map;
 
 struct Chunk {
-    std::vector<ChunkVertex> vertices; // scratch; empty between builds
+    VertexArray vertices; // scratch; empty between builds
     bool queued = false;               // has an entry in the renderer's queue
     bool hasGeometry = false;          // the last build made a display list
     float boundsMin[3] = {0, 0, 0};

@@ -55,7 +55,7 @@ struct FaceTemplates {
 
 const FaceTemplates templates;
 
-inline void AppendFace(std::vector<ChunkVertex>& vertices, int k, unsigned type, int x, int y, int z)
+inline void AppendFace(VertexArray& vertices, int k, unsigned type, int x, int y, int z)
 {
     // Types beyond the palette are solid but have no colour of their own.
     const ChunkVertex* source = templates.faces[k][type < 4 ? type : 0];
@@ -86,60 +86,98 @@ inline unsigned SolidMask16(const std::uint8_t* row)
 #endif
 }
 
-// True when every voxel of the chunk is solid and so is every voxel across
-// its six faces (or the map ends there): such a chunk has no faces at all.
+// Whether 16 voxels from `row` hold any solid voxel and any Air voxel.
+struct RowSummary {
+    bool anySolid = false;
+    bool anyAir = false;
+};
+
+#ifdef __SSE2__
+// Sums up many rows at once: OR finds a solid byte, unsigned minimum an Air one.
+struct RowAccumulator {
+    __m128i any = _mm_setzero_si128();
+    __m128i least = _mm_set1_epi8(static_cast<char>(0xFF));
+    void Add(const std::uint8_t* row)
+    {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+        any = _mm_or_si128(any, v);
+        least = _mm_min_epu8(least, v);
+    }
+    RowSummary Summary() const
+    {
+        const __m128i zero = _mm_setzero_si128();
+        return {_mm_movemask_epi8(_mm_cmpeq_epi8(any, zero)) != 0xFFFF,
+                _mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) != 0};
+    }
+};
+#else
+struct RowAccumulator {
+    RowSummary summary;
+    void Add(const std::uint8_t* row)
+    {
+        for (int j = 0; j < 16; ++j) {
+            summary.anySolid |= row[j] != 0;
+            summary.anyAir |= row[j] == 0;
+        }
+    }
+    RowSummary Summary() const { return summary; }
+};
+#endif
+
+// For an all-solid chunk: true when every voxel across its six faces is
+// solid too (or the map ends there), so it has no faces at all.
 bool SealedSolid(const Map& map, int x0, int y0, int z0)
 {
+    RowAccumulator layers;
+    for (int i = 0; i < ChunkSize; ++i) {
+        if (y0 > 0)
+            layers.Add(&map.voxels[map.Index(x0, y0 - 1, z0 + i)]);
+        if (y0 + ChunkSize < map.depth)
+            layers.Add(&map.voxels[map.Index(x0, y0 + ChunkSize, z0 + i)]);
+        if (z0 > 0)
+            layers.Add(&map.voxels[map.Index(x0, y0 + i, z0 - 1)]);
+        if (z0 + ChunkSize < map.height)
+            layers.Add(&map.voxels[map.Index(x0, y0 + i, z0 + ChunkSize)]);
+    }
+    if (layers.Summary().anyAir)
+        return false;
     for (int z = z0; z < z0 + ChunkSize; ++z)
-        for (int y = y0; y < y0 + ChunkSize; ++y)
-            if (SolidMask16(&map.voxels[map.Index(x0, y, z)]) != 0xFFFFu)
-                return false;
-    for (int z = z0; z < z0 + ChunkSize; ++z) {
-        if (y0 > 0 && SolidMask16(&map.voxels[map.Index(x0, y0 - 1, z)]) != 0xFFFFu)
-            return false;
-        if (y0 + ChunkSize < map.depth && SolidMask16(&map.voxels[map.Index(x0, y0 + ChunkSize, z)]) != 0xFFFFu)
-            return false;
         for (int y = y0; y < y0 + ChunkSize; ++y) {
             if (x0 > 0 && map.At(x0 - 1, y, z) == 0)
                 return false;
             if (x0 + ChunkSize < map.width && map.At(x0 + ChunkSize, y, z) == 0)
                 return false;
         }
-    }
-    for (int y = y0; y < y0 + ChunkSize; ++y) {
-        if (z0 > 0 && SolidMask16(&map.voxels[map.Index(x0, y, z0 - 1)]) != 0xFFFFu)
-            return false;
-        if (z0 + ChunkSize < map.height && SolidMask16(&map.voxels[map.Index(x0, y, z0 + ChunkSize)]) != 0xFFFFu)
-            return false;
-    }
     return true;
 }
 
 } // namespace
 
-void EmitFace(const Map& map, int k, std::vector<ChunkVertex>& vertices, int x, int y, int z)
+void EmitFace(const Map& map, int k, VertexArray& vertices, int x, int y, int z)
 {
     AppendFace(vertices, k, map.At(x, y, z), x, y, z);
 }
 
-void MeshChunk(const Map& map, int cx, int cy, int cz, std::vector<ChunkVertex>& vertices)
+void MeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& vertices)
 {
     const int x0 = cx * ChunkSize, y0 = cy * ChunkSize, z0 = cz * ChunkSize;
     const int W = map.width, D = map.depth, H = map.height;
 
+    // Most chunks are all Air or buried solid: settle those in one pass.
+    // Faces belong to solid voxels of this chunk.
+    RowAccumulator rows;
+    for (int lz = 0; lz < ChunkSize; ++lz)
+        for (int ly = 0; ly < ChunkSize; ++ly)
+            rows.Add(&map.voxels[map.Index(x0, y0 + ly, z0 + lz)]);
+    const RowSummary summary = rows.Summary();
+    if (!summary.anySolid || (!summary.anyAir && SealedSolid(map, x0, y0, z0)))
+        return;
+
     // The chunk's own rows: in-chunk solid masks at bits 1..16.
     unsigned inChunk[ChunkSize][ChunkSize];
-    bool anySolid = false, allSolid = true;
     for (int lz = 0; lz < ChunkSize; ++lz)
-        for (int ly = 0; ly < ChunkSize; ++ly) {
-            const unsigned m = SolidMask16(&map.voxels[map.Index(x0, y0 + ly, z0 + lz)]);
-            inChunk[lz][ly] = m << 1;
-            anySolid |= m != 0;
-            allSolid &= m == 0xFFFFu;
-        }
-    // Faces belong to solid voxels of this chunk.
-    if (!anySolid || (allSolid && SealedSolid(map, x0, y0, z0)))
-        return;
+        for (int ly = 0; ly < ChunkSize; ++ly)
+            inChunk[lz][ly] = SolidMask16(&map.voxels[map.Index(x0, y0 + ly, z0 + lz)]) << 1;
 
     auto solidInChunk = [&](int y, int z) -> unsigned {
         const int ly = y - y0, lz = z - z0;

@@ -2,6 +2,8 @@
 // vertices ready for OpenGL. Pure: no OpenGL here (see Chunk for the lists).
 #pragma once
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 class Map;
@@ -16,6 +18,24 @@ struct ChunkVertex {
 };
 static_assert(sizeof(ChunkVertex) == 28, "ChunkVertex is handed to OpenGL with stride 28");
 
+// Grows without zero-filling: every vertex is written whole right after.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <typename U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) { ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...); }
+};
+
+using VertexArray = std::vector<ChunkVertex, UninitialisedAllocator<ChunkVertex>>;
+
 // Face k is found from an Air voxel: NeighbourOffsets[k] leads to the solid
 // voxel whose face is drawn; FaceCorners[k] are that face's corners relative
 // to the solid voxel; FaceNormals[k] equals the offset.
@@ -24,10 +44,10 @@ extern const int FaceCorners[6][4][3];
 extern const float FaceNormals[6][3];
 
 // Appends the six vertices of face k of the solid voxel (x, y, z).
-void EmitFace(const Map& map, int k, std::vector<ChunkVertex>& vertices, int x, int y, int z);
+void EmitFace(const Map& map, int k, VertexArray& vertices, int x, int y, int z);
 
 // Appends every face of chunk (cx, cy, cz) that touches Air, in the order of
 // the Air voxel in front of it (z, y, x ascending over the chunk and the
 // one-voxel layer around it) and then ascending k. Faces on the map's outer
 // boundary and between solid voxels are never emitted.
-void MeshChunk(const Map& map, int cx, int cy, int cz, std::vector<ChunkVertex>& vertices);
+void MeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& vertices);

@@ -77,7 +77,7 @@ TEST(ChunkGrid, CarvingQueuesEveryChunkWhoseFacesChanged)
     for (int trial = 0; trial < 6; ++trial) {
         // Centres near a chunk corner so each sphere spans eight chunks.
         const int cx = 32 * (2 + trial) + near(rng), cy = 64 + near(rng), cz = 128 + near(rng);
-        std::vector<std::vector<ChunkVertex>> before;
+        std::vector<VertexArray> before;
         for (int z = 6; z <= 9; ++z)
             for (int y = 2; y <= 5; ++y)
                 for (int x = cx / 16 - 2; x <= cx / 16 + 1; ++x) {
@@ -95,7 +95,7 @@ TEST(ChunkGrid, CarvingQueuesEveryChunkWhoseFacesChanged)
         for (int z = 6; z <= 9; ++z)
             for (int y = 2; y <= 5; ++y)
                 for (int x = cx / 16 - 2; x <= cx / 16 + 1; ++x) {
-                    std::vector<ChunkVertex> after;
+                    VertexArray after;
                     MeshChunk(*map, x, y, z, after);
                     const bool changed = after.size() != before[i].size() ||
                                          std::memcmp(after.data(), before[i].data(),

@@ -11,15 +11,15 @@
 
 namespace {
 
-std::vector<ChunkVertex> Mesh(const Map& map, int cx, int cy, int cz)
+VertexArray Mesh(const Map& map, int cx, int cy, int cz)
 {
-    std::vector<ChunkVertex> v;
+    VertexArray v;
     MeshChunk(map, cx, cy, cz, v);
     return v;
 }
 
 // The normal of each face in order: one entry per six vertices.
-std::vector<int> FaceOrder(const std::vector<ChunkVertex>& v)
+std::vector<int> FaceOrder(const VertexArray& v)
 {
     std::vector<int> ks;
     for (std::size_t i = 0; i < v.size(); i += 6)
@@ -32,7 +32,7 @@ std::vector<int> FaceOrder(const std::vector<ChunkVertex>& v)
 // Every chunk of the map meshed by both meshers, byte for byte.
 void ExpectSameAsReference(const Map& map, const char* what)
 {
-    std::vector<ChunkVertex> fast, slow;
+    VertexArray fast, slow;
     for (int cz = 0; cz < 16; ++cz)
         for (int cy = 0; cy < 32; ++cy)
             for (int cx = 0; cx < 32; ++cx) {
@@ -127,7 +127,7 @@ TEST(ChunkMesher, FastMeshEqualsLiteralScanOnNoise)
             return 0;
         return static_cast<int>(r % 7 == 0 ? r % 5 : (r % 3 == 0 ? 0 : 3));
     })));
-    std::vector<ChunkVertex> fast, slow;
+    VertexArray fast, slow;
     for (int cz = 0; cz < 4; ++cz)
         for (int cy = 0; cy < 32; cy += 5)
             for (int cx = 0; cx < 32; cx += 3) {

@@ -1,1 +1,120 @@
+"""Play, end to end: entering it, flying, turning, picking and digging."""
+import os
+import tempfile
+import time
 import unittest
+
+from harness import Program, VirtualDisplay, crop, difference, pixel, wait_for
+
+SHOTS = os.environ.get("VELDMARROW_SHOTS", os.path.join(tempfile.gettempdir(), "veldmarrow-shots"))
+os.makedirs(SHOTS, exist_ok=True)
+SEED = {"VELDMARROW_SEED": "20261207"}
+SETTINGS = "screenWidth = 640 screenHeight = 480 fullscreen = false antialiasing = 0 vsync = false\n"
+
+
+class PlayTest(unittest.TestCase):
+    def setUp(self):
+        self.display = VirtualDisplay()
+        self.program = Program(self.display, settings=SETTINGS, env=SEED)
+        self.program.wait_window()
+        self.program.wait_log("IntroState Init")
+
+    def tearDown(self):
+        self.program.kill()
+        self.display.stop()
+
+    def enter_play(self, key="shift"):
+        p = self.program
+        p.key(key)
+        p.wait_log("PlayState Init")
+        p.wait_frames(3)
+        return p
+
+    def hold(self, key, frames):
+        p = self.program
+        self.display.run("xdotool", "keydown", key)
+        p.wait_frames(frames)
+        self.display.run("xdotool", "keyup", key)
+        p.wait_frames(2)
+
+    def look(self, dx, dy):
+        # The grabbed pointer stays inside the window, so move in small steps
+        # and let the program take each one before the next.
+        steps = max(abs(dx), abs(dy)) // 80 + 1
+        for _ in range(steps):
+            self.display.run("xdotool", "mousemove_relative", "--", str(dx // steps), str(dy // steps))
+            self.program.wait_frames(2)
+
+    def quit_and_check(self, how):
+        p = self.program
+        if how == "escape":
+            p.key("Escape")
+        else:
+            p.close_request()
+        self.assertEqual(p.wait_exit(), 0)
+        log = p.log()
+        self.assertEqual(log[-2:], ["PlayState Cleanup", "GameEngine Cleanup"])
+        return log
+
+    def test_modifier_key_enters_play_and_escape_ends_it(self):
+        self.enter_play("shift")
+        log = self.quit_and_check("escape")
+        i = log.index("IntroState Cleanup")
+        self.assertEqual(log[i + 1], "PlayState Init")
+        frames = [l for l in log if l.startswith("timeGetTime delta: ")]
+        self.assertGreaterEqual(len(frames), 3)
+        for line in frames:
+            float(line[len("timeGetTime delta: "):])  # every frame line parses
+        # One frame line per pass, all between Init and Cleanup.
+        self.assertEqual(log[i + 2:-2], frames)
+
+    def test_close_request_ends_play(self):
+        self.enter_play("a")
+        self.quit_and_check("close")
+
+    def test_flying_turning_and_digging_change_the_picture(self):
+        p = self.enter_play("space")
+        start = p.window_image(os.path.join(SHOTS, "play-start.png"))
+        # Rise well above the terrain (S <= 145): 0.075 per pass.
+        self.hold("space", 300)
+        risen = p.window_image(os.path.join(SHOTS, "play-risen.png"))
+        self.assertGreater(difference(start, risen), 1.0)
+        # Look down about 35 degrees: the terrain fills the lower view.
+        self.look(0, 480)
+        down = p.window_image(os.path.join(SHOTS, "play-looking-down.png"))
+        self.assertGreater(difference(risen, down), 1.0)
+        # W moves forward over the terrain.
+        self.hold("w", 30)
+        moved = p.window_image()
+        self.assertGreater(difference(down, moved), 0.5)
+        # Turning left shows another part of the world.
+        self.look(-200, 0)
+        turned = p.window_image(os.path.join(SHOTS, "play-turned.png"))
+        self.assertGreater(difference(moved, turned), 0.5)
+
+        # The selection box: white pixels around the centre of the view.
+        w, h = turned[0], turned[1]
+        around = crop(turned, w // 2 - 60, h // 2 - 60, 120, 120)
+        whites = sum(1 for i in range(0, len(around[2]), 3) if around[2][i:i + 3] == b"\xff\xff\xff")
+        self.assertGreater(whites, 4, "no selection box near the centre")
+
+        # Hold the left button: a hole is drilled where the view points and grows.
+        centre_before = crop(turned, w // 2 - 40, h // 2 - 40, 80, 80)
+        edge_before = crop(turned, 0, 0, 80, 80)
+        self.display.run("xdotool", "mousedown", "1")
+        p.wait_frames(5)
+        first = p.window_image(os.path.join(SHOTS, "play-dig-first.png"))
+        p.wait_frames(40)
+        later = p.window_image(os.path.join(SHOTS, "play-dig-later.png"))
+        self.display.run("xdotool", "mouseup", "1")
+        p.wait_frames(2)
+        centre_first = crop(first, w // 2 - 40, h // 2 - 40, 80, 80)
+        centre_later = crop(later, w // 2 - 40, h // 2 - 40, 80, 80)
+        self.assertGreater(difference(centre_before, centre_first), 3.0, "no hole where the view points")
+        self.assertGreater(difference(centre_first, centre_later), 1.0, "the hole does not grow")
+        self.assertLess(difference(edge_before, crop(later, 0, 0, 80, 80)), 1.0, "the dig changed the far edge")
+        self.quit_and_check("escape")
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -76,7 +76,7 @@ void ReferenceGenerate(Map& map, RandomSource random)
 }
 
 namespace {
-void ReferenceEmitFace(const Map& map, int k, std::vector<ChunkVertex>& out, int x, int y, int z)
+void ReferenceEmitFace(const Map& map, int k, VertexArray& out, int x, int y, int z)
 {
     const int t = map.voxels[map.Index(x, y, z)];
     static const int order[6] = {0, 1, 2, 2, 3, 0};
@@ -93,7 +93,7 @@ void ReferenceEmitFace(const Map& map, int k, std::vector<ChunkVertex>& out, int
 }
 } // namespace
 
-void ReferenceMeshChunk(const Map& map, int cx, int cy, int cz, std::vector<ChunkVertex>& out)
+void ReferenceMeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& out)
 {
     const int chunks[3] = {map.width / 16, map.depth / 16, map.height / 16};
     const int c[3] = {cx, cy, cz};

@@ -38,7 +38,7 @@ RandomSource SeededDraws(unsigned seed);
 void ReferenceGenerate(Map& map, RandomSource random);
 
 // The chunk scan written out voxel by voxel, with its own face emission.
-void ReferenceMeshChunk(const Map& map, int cx, int cy, int cz, std::vector<ChunkVertex>& out);
+void ReferenceMeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& out);
 
 // A map of all Air.
 Map* EmptyMap();

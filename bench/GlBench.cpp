@@ -1,0 +1,99 @@
+// Display-list build time and frame times at 800 x 600 with a real OpenGL
+// context (run under a virtual X display). Usage:
+//   veldmarrow-gl-bench [--no-trim-threshold] [frames]
+#include <GL/gl.h>
+#include <SDL/SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "core/GameEngine.h"
+#include "core/HeapTuning.h"
+#include "render/Camera.h"
+#include "render/MapRenderer.h"
+#include "script/Settings.h"
+#include "world/BasicMapGenerator.h"
+#include "world/Map.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+// Median and 90th percentile of per-frame times for one pose.
+void MeasurePose(const char* name, MapRenderer& renderer, Camera& camera, float x, float y, float z, float yaw,
+                 float pitch, int frames)
+{
+    camera.position[0] = x;
+    camera.position[1] = y;
+    camera.position[2] = z;
+    camera.yaw = yaw;
+    camera.pitch = pitch;
+    camera.UpdateFrustum();
+    std::vector<double> times;
+    for (int i = 0; i < frames + 10; ++i) {
+        const auto start = Clock::now();
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        renderer.Draw(camera);
+        SDL_GL_SwapBuffers();
+        glFinish();
+        if (i >= 10) // the first frames warm caches up
+            times.push_back(Milliseconds(start, Clock::now()));
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("%-28s median %6.2f ms   p90 %6.2f ms   (%d frames)\n", name, times[times.size() / 2],
+                times[times.size() * 9 / 10], frames);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    bool trim = true;
+    int frames = 200;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--no-trim-threshold") == 0)
+            trim = false;
+        else
+            frames = std::atoi(argv[i]);
+    }
+    if (trim)
+        RaiseHeapTrimThreshold();
+    settings = {false, 800, 600, 0, false};
+    GameEngine engine;
+    engine.Init();
+    std::printf("renderer: %s, heap trimming %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
+                trim ? "threshold raised" : "glibc default");
+
+    RandomSource seeded = StandardRandom();
+    seeded.seed = [](unsigned) { std::srand(20261207); };
+    const auto t0 = Clock::now();
+    Map map(new BasicMapGenerator(seeded));
+    const auto t1 = Clock::now();
+    MapRenderer renderer(&map);
+    glFinish();
+    const auto t2 = Clock::now();
+    std::printf("generate map                 %7.1f ms\n", Milliseconds(t0, t1));
+    std::printf("build all display lists      %7.1f ms\n", Milliseconds(t1, t2));
+
+    glViewport(0, 0, 800, 600);
+    Camera camera(256, 256, 128, 80, 0.1f, 10000);
+    glClearColor(0, 0, 0, 1);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    MeasurePose("start pose (256,256,128)", renderer, camera, 256, 256, 128, 0, 0, frames);
+    MeasurePose("above terrain, 20 deg down", renderer, camera, 256, 100, 170, 0, -20, frames);
+    MeasurePose("above terrain, level", renderer, camera, 256, 100, 170, 0, 0, frames);
+    engine.Cleanup();
+    return 0;
+}

@@ -1,0 +1,8 @@
+// HeapTuning: malloc settings that suit the software OpenGL renderer.
+#pragma once
+
+// Keeps freed heap memory mapped instead of handing it back to the kernel
+// after every frame: Mesa's software renderer frees and re-allocates its
+// large per-frame buffers, and re-faulting them costs more than the frame's
+// drawing (see docs/performance.md).
+void RaiseHeapTrimThreshold();
