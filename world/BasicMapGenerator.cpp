@@ -73,6 +73,11 @@ void BasicMapGenerator::Generate(Map& map)
 
     const auto [lowest, highest] = std::minmax_element(surface.begin(), surface.end());
     const int minS = *lowest, maxS = *highest;
+    // Levels are 115 to 145, so bytes hold them and the per-column slices
+    // below compare 16 or 32 columns at a time.
+    std::vector<std::uint8_t> level(sliceSize);
+    for (std::size_t i = 0; i < sliceSize; ++i)
+        level[i] = static_cast<std::uint8_t>(std::min<int>(std::max<int>(surface[i], 0), 255));
 
     // Below every column's dirt the slice is all Stone, above every grass
     // voxel it is all Air; only the slices in between depend on the column.
@@ -83,10 +88,11 @@ void BasicMapGenerator::Generate(Map& map)
         } else if (z > maxS) {
             std::memset(slice, Air, sliceSize);
         } else {
-            const std::int16_t* s = surface.data();
+            const std::uint8_t* s = level.data();
+            const std::uint8_t zz = static_cast<std::uint8_t>(z), stoneBelow = static_cast<std::uint8_t>(z + 5);
             for (std::size_t i = 0; i < sliceSize; ++i) {
-                const int level = s[i];
-                slice[i] = z < level - 5 ? Stone : z < level ? Dirt : z == level ? Grass : Air;
+                const std::uint8_t l = s[i];
+                slice[i] = l > stoneBelow ? Stone : l > zz ? Dirt : l == zz ? Grass : Air;
             }
         }
     }
