@@ -97,9 +97,7 @@ TEST(ChunkGrid, CarvingQueuesEveryChunkWhoseFacesChanged)
                 for (int x = cx / 16 - 2; x <= cx / 16 + 1; ++x) {
                     VertexArray after;
                     MeshChunk(*map, x, y, z, after);
-                    const bool changed = after.size() != before[i].size() ||
-                                         std::memcmp(after.data(), before[i].data(),
-                                                     after.size() * sizeof(ChunkVertex)) != 0;
+                    const bool changed = !SameVertices(after, before[i]);
                     if (changed) {
                         EXPECT_TRUE(queued.count({x, y, z})) << x << "," << y << "," << z;
                     }

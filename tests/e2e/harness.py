@@ -146,9 +146,13 @@ class Program:
                     f.write(content)
         run_env = display.env() if display else {k: v for k, v in os.environ.items() if k != "DISPLAY"}
         run_env.update(env or {})
-        self.process = subprocess.Popen([BINARY], cwd=self.dir, env=run_env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                        stdin=subprocess.DEVNULL)
+        # The process's own error output (sanitizer reports, SDL's messages)
+        # is kept beside the logs for diagnosis; the program's error stream
+        # proper is error.txt.
+        self.stderr_path = os.path.join(tempfile.gettempdir(), "veldmarrow-stderr-%d-%d.txt" % (os.getpid(), id(self)))
+        with open(self.stderr_path, "wb") as stderr:
+            self.process = subprocess.Popen([BINARY], cwd=self.dir, env=run_env, stdout=subprocess.DEVNULL,
+                                            stderr=stderr, stdin=subprocess.DEVNULL)
         self.window = None
 
     def log(self, name="log.txt"):
@@ -217,9 +221,16 @@ class Program:
         x, y, w, h = self.geometry()
         return crop(self.display.screenshot(path), x, y, w, h)
 
+    def stderr(self):
+        with open(self.stderr_path, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
     def wait_exit(self, timeout=TIMEOUT):
         try:
-            return self.process.wait(timeout)
+            status = self.process.wait(timeout)
+            if status in (66, 67, 68):
+                raise AssertionError("sanitizer report (status %d):\n%s" % (status, self.stderr()[-6000:]))
+            return status
         except subprocess.TimeoutExpired:
             self.process.kill()
             self.process.wait()

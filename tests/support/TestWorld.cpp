@@ -122,6 +122,11 @@ void ReferenceMeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& out
             }
 }
 
+bool SameVertices(const VertexArray& a, const VertexArray& b)
+{
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(ChunkVertex)) == 0);
+}
+
 Map* EmptyMap()
 {
     return new Map(new FillGenerator(Air));

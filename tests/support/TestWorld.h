@@ -40,5 +40,8 @@ void ReferenceGenerate(Map& map, RandomSource random);
 // The chunk scan written out voxel by voxel, with its own face emission.
 void ReferenceMeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& out);
 
+// Whether two vertex arrays hold the same bytes.
+bool SameVertices(const VertexArray& a, const VertexArray& b);
+
 // A map of all Air.
 Map* EmptyMap();
