@@ -16,9 +16,7 @@ extern "C" {
 
 namespace {
 
-// Far beyond any real settings file, small enough to stop an endless loop
-// within a second or two.
-const int InstructionBudget = 100000000;
+// The hook counts in steps of this many instructions.
 const int HookInterval = 10000;
 
 struct SettingBinding {
@@ -29,7 +27,7 @@ struct SettingBinding {
     long long max;
 };
 
-int instructionsLeft = 0;
+long instructionsLeft = 0;
 
 void CountHook(lua_State* L, lua_Debug*)
 {
@@ -95,7 +93,7 @@ long long ToClampedInteger(lua_State* L, int index, long long min, long long max
 
 } // namespace
 
-void LoadSettings(ScriptHost& host, const std::string& fileName, Settings& out)
+void LoadSettings(ScriptHost& host, const std::string& fileName, Settings& out, long instructionBudget)
 {
     lua_State* L = host.state;
     const int top = lua_gettop(L);
@@ -103,7 +101,7 @@ void LoadSettings(ScriptHost& host, const std::string& fileName, Settings& out)
 
     const int loaded = LoadSourceFile(L, fileName);
     if (loaded == 0) {
-        instructionsLeft = InstructionBudget;
+        instructionsLeft = instructionBudget;
         lua_sethook(L, CountHook, LUA_MASKCOUNT, HookInterval);
         const int ran = lua_pcall(L, 0, LUA_MULTRET, 0);
         lua_sethook(L, nullptr, 0, 0);

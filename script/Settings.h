@@ -23,7 +23,10 @@ extern Settings settings;
 // Every value comes from the script or is 0/false; integers are clamped to
 // 32 bits. A script that cannot be loaded, is precompiled, raises an error
 // or runs past its instruction budget gets one line on the error stream.
-void LoadSettings(ScriptHost& host, const std::string& fileName, Settings& out);
+// `instructionBudget` bounds the run time in Lua VM instructions; the default
+// is far beyond any real settings file and stops an endless loop in a second.
+void LoadSettings(ScriptHost& host, const std::string& fileName, Settings& out,
+                  long instructionBudget = 100000000);
 
 // The program's own call: the global host, file name and live settings.
 void LoadSettings();

@@ -1,0 +1,42 @@
+// Differential meshing: arbitrary voxel patterns in and around one chunk,
+// the fast mesher against the literal reference scan, byte for byte.
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+#include "render/ChunkMesher.h"
+#include "support/TestWorld.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static std::unique_ptr<Map> map(EmptyMap());
+    if (size < 3)
+        return 0;
+    // The chunk: anywhere, including the map's corners and faces.
+    const int cx = data[0] % 32, cy = data[1] % 32, cz = data[2] % 16;
+    data += 3;
+    size -= 3;
+    auto clampTo = [](int v, int n) { return v < 0 ? 0 : v >= n ? n - 1 : v; };
+    const int x0 = clampTo(16 * cx - 1, 512), x1 = clampTo(16 * cx + 16, 512);
+    const int y0 = clampTo(16 * cy - 1, 512), y1 = clampTo(16 * cy + 16, 512);
+    const int z0 = clampTo(16 * cz - 1, 256), z1 = clampTo(16 * cz + 16, 256);
+    // Input bytes fill the region (cycling), mostly Air or Stone, with
+    // every palette type and values beyond it now and then.
+    std::size_t i = 0;
+    for (int z = z0; z <= z1; ++z)
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) {
+                const std::uint8_t b = size ? data[i++ % size] : 0;
+                map->voxels[map->Index(x, y, z)] = b < 100 ? 0 : b < 200 ? 3 : static_cast<std::uint8_t>(b % 6);
+            }
+    VertexArray fast, slow;
+    MeshChunk(*map, cx, cy, cz, fast);
+    ReferenceMeshChunk(*map, cx, cy, cz, slow);
+    if (!SameVertices(fast, slow))
+        std::abort();
+    for (int z = z0; z <= z1; ++z)
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x)
+                map->voxels[map->Index(x, y, z)] = 0;
+    return 0;
+}

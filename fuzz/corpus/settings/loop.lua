@@ -1,0 +1,1 @@
+screenWidth = 5 while true do end

@@ -1,0 +1,3 @@
+#!/usr/bin/lua
+screenHeight = "600"
+addMapLoadedCallbacks("a", 2, true)

@@ -1,0 +1,1 @@
+screenWidth = = 3

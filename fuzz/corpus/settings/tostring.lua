@@ -1,0 +1,1 @@
+tostring = function() return {} end print(1) screenWidth = 2
