@@ -198,13 +198,21 @@ TEST(GlRender, MenuStateShowsItsPictureCentred)
     EXPECT_EQ(PixelAt(frame, 175, 109)[2], 0);
     EXPECT_EQ(PixelAt(frame, 150, 130)[0], 0);
 
-    // A missing picture: nothing drawn, nothing freed, no crash.
+    // A missing or corrupt picture: nothing drawn, nothing freed, no crash.
+    for (const char* content : {static_cast<const char*>(nullptr), "BM\x36\x00\x00\x00garbage garbage"}) {
+        std::remove("menu.bmp");
+        if (content != nullptr)
+            if (FILE* f = std::fopen("menu.bmp", "wb")) {
+                std::fwrite(content, 1, 22, f);
+                std::fclose(f);
+            }
+        engine->ChangeState(&menuState);
+        EXPECT_EQ(menuState.picture, nullptr);
+        menuState.Draw(engine);
+        menuState.Cleanup();
+        engine->states.clear();
+    }
     std::remove("menu.bmp");
-    engine->ChangeState(&menuState);
-    EXPECT_EQ(menuState.picture, nullptr);
-    menuState.Draw(engine);
-    menuState.Cleanup();
-    engine->states.clear();
     ASSERT_EQ(chdir(cwd), 0);
 }
 
