@@ -2,12 +2,12 @@
 #include "states/IntroState.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 #include <SDL/SDL.h>
 
 #include <iostream>
 
 #include "core/GameEngine.h"
+#include "render/Picture2D.h"
 #include "render/Texture.h"
 #include "states/PlayState.h"
 
@@ -17,12 +17,7 @@ void IntroState::Init()
 {
     texture = new Texture("splash.png");
     alpha = 0.0f;
-    const SDL_VideoInfo* info = SDL_GetVideoInfo();
-    glViewport(0, 0, info->current_w, info->current_h);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(0, info->current_w, 0, info->current_h);
-    glMatrixMode(GL_MODELVIEW);
+    SetPixelProjection(); // the modelview matrix is left as it is
     glClearColor(0, 0, 0, 1);
     glClearDepth(1.0);
     glEnable(GL_TEXTURE_2D);
@@ -71,16 +66,6 @@ void IntroState::Draw(GameEngine* game)
     texture->Bind();
     const int x0 = CentredOffset(game->screen->w, texture->width);
     const int y0 = CentredOffset(game->screen->h, texture->height);
-    const int w = texture->width, h = texture->height;
-    glBegin(GL_QUADS);
-    glTexCoord2i(0, 0);
-    glVertex3i(x0, y0 + h, 0);
-    glTexCoord2i(0, 1);
-    glVertex3i(x0, y0, 0);
-    glTexCoord2i(1, 1);
-    glVertex3i(x0 + w, y0, 0);
-    glTexCoord2i(1, 0);
-    glVertex3i(x0 + w, y0 + h, 0);
-    glEnd();
+    DrawPictureQuad(x0, y0, texture->width, texture->height);
     SDL_GL_SwapBuffers();
 }

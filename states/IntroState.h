@@ -19,7 +19,3 @@ public:
 };
 
 extern IntroState introState;
-
-// The lower left corner that centres an image in a window, in window pixels
-// (y up); truncation puts an odd extra pixel to the right and at the top.
-inline int CentredOffset(int windowSize, int imageSize) { return (windowSize - imageSize) / 2; }

@@ -2,13 +2,12 @@
 #include "states/MenuState.h"
 
 #include <GL/gl.h>
-#include <GL/glu.h>
 
 #include <iostream>
 
 #include "core/GameEngine.h"
 #include "render/ImagePixels.h"
-#include "states/IntroState.h"
+#include "render/Picture2D.h"
 
 MenuState menuState;
 
@@ -24,12 +23,7 @@ void MenuState::Init()
     if (picture == nullptr)
         std::cerr << "MenuState: cannot show \"menu.bmp\": " << SDL_GetError() << std::endl;
 
-    const SDL_VideoInfo* info = SDL_GetVideoInfo();
-    glViewport(0, 0, info->current_w, info->current_h);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluOrtho2D(0, info->current_w, 0, info->current_h);
-    glMatrixMode(GL_MODELVIEW);
+    SetPixelProjection();
     glLoadIdentity();
     glClearColor(0, 0, 0, 1);
     if (picture != nullptr) {
@@ -85,16 +79,7 @@ void MenuState::Draw(GameEngine* game)
         glDisable(GL_BLEND);
         glBindTexture(GL_TEXTURE_2D, pictureTexture);
         glColor4f(1, 1, 1, 1);
-        glBegin(GL_QUADS);
-        glTexCoord2i(0, 0);
-        glVertex2i(x, y + picture->h);
-        glTexCoord2i(0, 1);
-        glVertex2i(x, y);
-        glTexCoord2i(1, 1);
-        glVertex2i(x + picture->w, y);
-        glTexCoord2i(1, 0);
-        glVertex2i(x + picture->w, y + picture->h);
-        glEnd();
+        DrawPictureQuad(x, y, picture->w, picture->h);
     }
     SDL_GL_SwapBuffers();
 }
