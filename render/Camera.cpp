@@ -61,7 +61,8 @@ FrustumPlane Camera::FromPoints(const float p1[3], const float p2[3], const floa
 {
     const Vec3 a = Load(p1), b = Load(p2), c = Load(p3);
     const Vec3 u = c - b, v = a - b;
-    const Vec3 n = Cross(v, u) * (1 / std::sqrt(Dot(Cross(v, u), Cross(v, u))));
+    const Vec3 cross = Cross(v, u);
+    const Vec3 n = cross * (1 / std::sqrt(Dot(cross, cross)));
     FrustumPlane plane;
     plane.normal[0] = n.x;
     plane.normal[1] = n.y;
