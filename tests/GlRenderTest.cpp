@@ -154,6 +154,25 @@ TEST(GlRender, CarvedHoleShowsAfterOneDrawAndThePoolIsRestored)
     EXPECT_EQ(scene.map->light.lightId, 0);
 }
 
+TEST(GlRender, ChunkThatLosesAllFacesDropsItsList)
+{
+    // A 3 x 3 x 3 block of stone inside chunk (2, 2, 2) and nothing else.
+    Scene scene(new Map(new RuleGenerator([](int x, int y, int z) {
+        return x >= 39 && x <= 41 && y >= 39 && y <= 41 && z >= 39 && z <= 41 ? Stone : Air;
+    })));
+    Chunk& chunk = scene.renderer->grid.At(2, 2, 2);
+    ASSERT_TRUE(chunk.hasGeometry);
+    ASSERT_NE(chunk.displayList, 0u);
+    scene.map->CarveSphere(40, 40, 40, 4.0f);
+    scene.Pose(40.5f, 20, 40.5f, 0, 0);
+    const auto frame = scene.Frame(true);
+    EXPECT_FALSE(chunk.hasGeometry);
+    EXPECT_EQ(chunk.displayList, 0u);
+    EXPECT_FALSE(chunk.queued);
+    for (unsigned char c : frame)
+        ASSERT_EQ(c, 0) << "nothing is left to draw";
+}
+
 TEST(GlRender, EmptyLightPoolDrawsUnlitWithoutCrashing)
 {
     Scene scene(new Map(new RuleGenerator([](int, int, int z) { return z < 100 ? Stone : Air; })));
