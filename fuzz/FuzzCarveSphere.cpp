@@ -38,9 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     float radius;
     std::memcpy(c, data, sizeof c);
     std::memcpy(&radius, data + 12, sizeof radius);
-    // Keep runs short: a radius beyond 40 only makes a bigger ball.
+    // Keep runs short: a radius beyond 40 (or +infinity, which carves the
+    // whole map) only makes a bigger ball. NaN and -infinity stay.
     if (std::isfinite(radius))
         radius = std::fmod(radius, 40.0f);
+    else if (radius > 0)
+        radius = 39.5f;
     counter.map = map.get();
     map->observers = {&counter};
     map->CarveSphere(c[0], c[1], c[2], radius);
