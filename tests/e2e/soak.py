@@ -70,6 +70,7 @@ def main():
         look(0, 1300)  # straight down (pitch clamps at -90)
         dig(max(budget // 20, 20))
         look(0, -1200)
+        sample()
         while passes() < budget // 5:
             action = rng.random()
             if action < 0.35:
@@ -95,6 +96,7 @@ def main():
             if rng.random() < 0.2:
                 dig(10)
             sample()
+        sample()
         final_rss = resident_kib(pid)
         with open("/proc/%d/status" % pid) as f:
             peak_rss = next(int(line.split()[1]) for line in f if line.startswith("VmHWM:"))
