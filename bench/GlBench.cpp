@@ -1,6 +1,8 @@
 // Display-list build time and frame times at 800 x 600 with a real OpenGL
 // context (run under a virtual X display). Usage:
-//   veldmarrow-gl-bench [--no-trim-threshold] [frames]
+//   veldmarrow-gl-bench [--no-trim-threshold] [--literal] [frames]
+// --literal also times the straightforward column-by-column generator and
+// voxel-by-voxel mesher (the test references) feeding the same compile.
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 
@@ -18,6 +20,7 @@
 #include "script/Settings.h"
 #include "world/BasicMapGenerator.h"
 #include "world/Map.h"
+#include "support/TestWorld.h"
 
 namespace {
 
@@ -57,11 +60,13 @@ void MeasurePose(const char* name, MapRenderer& renderer, Camera& camera, float 
 
 int main(int argc, char** argv)
 {
-    bool trim = true;
+    bool trim = true, literal = false;
     int frames = 200;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--no-trim-threshold") == 0)
             trim = false;
+        else if (std::strcmp(argv[i], "--literal") == 0)
+            literal = true;
         else
             frames = std::atoi(argv[i]);
     }
@@ -83,6 +88,42 @@ int main(int argc, char** argv)
     const auto t2 = Clock::now();
     std::printf("generate map                 %7.1f ms\n", Milliseconds(t0, t1));
     std::printf("build all display lists      %7.1f ms\n", Milliseconds(t1, t2));
+
+    if (literal) {
+        // The same display lists from the reference code, for comparison.
+        const auto l0 = Clock::now();
+        ReferenceGenerate(map, seeded);
+        const auto l1 = Clock::now();
+        VertexArray vertices;
+        std::vector<GLuint> lists;
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glEnableClientState(GL_COLOR_ARRAY);
+        for (int cz = 0; cz < 16; ++cz)
+            for (int cy = 0; cy < 32; ++cy)
+                for (int cx = 0; cx < 32; ++cx) {
+                    vertices.clear();
+                    ReferenceMeshChunk(map, cx, cy, cz, vertices);
+                    if (vertices.empty())
+                        continue;
+                    lists.push_back(glGenLists(1));
+                    glVertexPointer(3, GL_FLOAT, sizeof(ChunkVertex), vertices[0].position);
+                    glNormalPointer(GL_FLOAT, sizeof(ChunkVertex), vertices[0].normal);
+                    glColorPointer(3, GL_UNSIGNED_BYTE, sizeof(ChunkVertex), vertices[0].color);
+                    glNewList(lists.back(), GL_COMPILE);
+                    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size()));
+                    glEndList();
+                }
+        glFinish();
+        const auto l2 = Clock::now();
+        std::printf("literal generate map         %7.1f ms\n", Milliseconds(l0, l1));
+        std::printf("literal mesh + compile lists %7.1f ms\n", Milliseconds(l1, l2));
+        for (GLuint list : lists)
+            glDeleteLists(list, 1);
+        glDisableClientState(GL_COLOR_ARRAY);
+        glDisableClientState(GL_NORMAL_ARRAY);
+        glDisableClientState(GL_VERTEX_ARRAY);
+    }
 
     glViewport(0, 0, 800, 600);
     Camera camera(256, 256, 128, 80, 0.1f, 10000);
