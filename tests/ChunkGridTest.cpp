@@ -49,6 +49,29 @@ TEST(ChunkGrid, FaceVoxelsQueueTheChunkAcrossTheFaceOnly)
     EXPECT_EQ(QueueOne(16, 16, 16), (std::vector<Coords>{{1, 1, 1}, {0, 1, 1}, {1, 0, 1}, {1, 1, 0}}));
 }
 
+TEST(ChunkGrid, SameRulesOnEveryAxis)
+{
+    // Voxel coordinate -> chunks queued along that axis, in order.
+    const int extents[3] = {512, 512, 256};
+    for (int axis = 0; axis < 3; ++axis) {
+        const int last = extents[axis] - 1, lastChunk = last / 16;
+        const std::vector<std::pair<int, std::vector<int>>> cases = {
+            {0, {0}}, {15, {0, 1}}, {16, {1, 0}}, {31, {1, 2}}, {32, {2, 1}}, {47, {2, 3}}, {last, {lastChunk}},
+        };
+        for (const auto& [v, chunks] : cases) {
+            int voxel[3] = {100, 100, 100}; // chunk 6, away from its faces
+            voxel[axis] = v;
+            std::vector<Coords> expected;
+            for (int c : chunks) {
+                int chunk[3] = {6, 6, 6};
+                chunk[axis] = c;
+                expected.emplace_back(chunk[0], chunk[1], chunk[2]);
+            }
+            EXPECT_EQ(QueueOne(voxel[0], voxel[1], voxel[2]), expected) << "axis " << axis << " at " << v;
+        }
+    }
+}
+
 TEST(ChunkGrid, EachChunkQueuedOnceUntilRebuilt)
 {
     ChunkGrid grid(512, 512, 256);
