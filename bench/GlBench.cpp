@@ -16,6 +16,7 @@
 #include "core/GameEngine.h"
 #include "core/HeapTuning.h"
 #include "render/Camera.h"
+#include "render/Chunk.h"
 #include "render/MapRenderer.h"
 #include "script/Settings.h"
 #include "world/BasicMapGenerator.h"
@@ -106,13 +107,7 @@ int main(int argc, char** argv)
                     ReferenceMeshChunk(map, cx, cy, cz, vertices);
                     if (vertices.empty())
                         continue;
-                    lists.push_back(glGenLists(1));
-                    glVertexPointer(3, GL_FLOAT, sizeof(ChunkVertex), vertices[0].position);
-                    glNormalPointer(GL_FLOAT, sizeof(ChunkVertex), vertices[0].normal);
-                    glColorPointer(3, GL_UNSIGNED_BYTE, sizeof(ChunkVertex), vertices[0].color);
-                    glNewList(lists.back(), GL_COMPILE);
-                    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size()));
-                    glEndList();
+                    lists.push_back(CompileDisplayList(vertices));
                 }
         glFinish();
         const auto l2 = Clock::now();

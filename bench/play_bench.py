@@ -39,12 +39,8 @@ def frame_times(display, passes):
         program.wait_log("IntroState Init")
         program.key("space")
         program.wait_log("PlayState Init")
-        display.run("xdotool", "keydown", "space")
-        program.wait_frames(300)  # rise above the terrain
-        display.run("xdotool", "keyup", "space")
-        for _ in range(4):  # about 20 degrees down
-            display.run("xdotool", "mousemove_relative", "--", "0", "67")
-            program.wait_frames(2)
+        program.hold("space", 300)  # rise above the terrain
+        program.look(0, 268)  # about 20 degrees down
         program.wait_frames(5)
         start = len(program.frame_lines())
         program.wait_frames(passes, timeout=600)

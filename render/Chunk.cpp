@@ -9,6 +9,19 @@ Chunk::~Chunk()
         glDeleteLists(displayList, 1);
 }
 
+unsigned int CompileDisplayList(const VertexArray& vertices)
+{
+    const GLuint list = glGenLists(1);
+    const ChunkVertex* first = vertices.data();
+    glVertexPointer(3, GL_FLOAT, sizeof(ChunkVertex), first->position);
+    glNormalPointer(GL_FLOAT, sizeof(ChunkVertex), first->normal);
+    glColorPointer(3, GL_UNSIGNED_BYTE, sizeof(ChunkVertex), first->color);
+    glNewList(list, GL_COMPILE);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size()));
+    glEndList();
+    return list;
+}
+
 void BuildChunk(const Map& map, Chunk& chunk, int cx, int cy, int cz)
 {
     if (chunk.displayList != 0) {
@@ -21,19 +34,11 @@ void BuildChunk(const Map& map, Chunk& chunk, int cx, int cy, int cz)
         chunk.boundsMax[a] = chunk.boundsMin[a] + ChunkSize;
     }
     MeshChunk(map, cx, cy, cz, chunk.vertices);
-    const GLsizei count = static_cast<GLsizei>(chunk.vertices.size());
-    if (count == 0) {
+    if (chunk.vertices.empty()) {
         chunk.hasGeometry = false;
         return;
     }
     chunk.hasGeometry = true;
-    chunk.displayList = glGenLists(1);
-    const ChunkVertex* first = chunk.vertices.data();
-    glVertexPointer(3, GL_FLOAT, sizeof(ChunkVertex), first->position);
-    glNormalPointer(GL_FLOAT, sizeof(ChunkVertex), first->normal);
-    glColorPointer(3, GL_UNSIGNED_BYTE, sizeof(ChunkVertex), first->color);
-    glNewList(chunk.displayList, GL_COMPILE);
-    glDrawArrays(GL_TRIANGLES, 0, count);
-    glEndList();
+    chunk.displayList = CompileDisplayList(chunk.vertices);
     chunk.vertices.clear(); // storage kept for the next build
 }

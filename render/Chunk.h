@@ -20,6 +20,11 @@ struct Chunk {
     Chunk& operator=(const Chunk&) = delete;
 };
 
+// Compiles the vertices as GL_TRIANGLES into a new display list and returns
+// its name. Needs the vertex, normal and colour client arrays enabled and at
+// least one vertex.
+unsigned int CompileDisplayList(const VertexArray& vertices);
+
 // Replaces the chunk's display list with its current faces and sets its
 // bounds. Needs a current OpenGL context with the vertex, normal and colour
 // client arrays enabled; no list is made for a chunk without faces.

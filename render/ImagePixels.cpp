@@ -26,28 +26,15 @@ void ByteOrderMasks(int bytesPerPixel, Uint32& r, Uint32& g, Uint32& b, Uint32& 
 
 SDL_Surface* ConvertToByteOrder(SDL_Surface* surface, int bytesPerPixel)
 {
-    Uint32 masks[4];
-    ByteOrderMasks(bytesPerPixel, masks[0], masks[1], masks[2], masks[3]);
-    SDL_PixelFormat target;
-    std::memset(&target, 0, sizeof target);
-    target.BitsPerPixel = static_cast<Uint8>(bytesPerPixel * 8);
-    target.BytesPerPixel = static_cast<Uint8>(bytesPerPixel);
-    target.Rmask = masks[0];
-    target.Gmask = masks[1];
-    target.Bmask = masks[2];
-    target.Amask = masks[3];
-    Uint8* shifts[] = {&target.Rshift, &target.Gshift, &target.Bshift, &target.Ashift};
-    Uint8* losses[] = {&target.Rloss, &target.Gloss, &target.Bloss, &target.Aloss};
-    for (int i = 0; i < 4; ++i) {
-        Uint8 shift = 0;
-        if (masks[i] != 0)
-            while (!((masks[i] >> shift) & 1))
-                ++shift;
-        *shifts[i] = shift;
-        *losses[i] = masks[i] != 0 ? 0 : 8;
-    }
-    target.alpha = 255;
-    return SDL_ConvertSurface(surface, &target, SDL_SWSURFACE);
+    Uint32 r, g, b, a;
+    ByteOrderMasks(bytesPerPixel, r, g, b, a);
+    // A one-pixel surface lends SDL's own complete description of the format.
+    SDL_Surface* pattern = SDL_CreateRGBSurface(SDL_SWSURFACE, 1, 1, bytesPerPixel * 8, r, g, b, a);
+    if (pattern == nullptr)
+        return nullptr;
+    SDL_Surface* converted = SDL_ConvertSurface(surface, pattern->format, SDL_SWSURFACE);
+    SDL_FreeSurface(pattern);
+    return converted;
 }
 
 std::vector<unsigned char> PackedPixels(SDL_Surface* surface, int bytesPerPixel)

@@ -44,6 +44,13 @@ Axis SetUpAxis(float o, float d, int i)
     return a;
 }
 
+// Steps one cell along an axis.
+inline void Advance(Axis& a, int& index)
+{
+    index += a.step;
+    a.tMax += a.tDelta;
+}
+
 } // namespace
 
 VoxelHit PickVoxel(const float origin[3], const float direction[3], int maxX, int maxY, int maxZ,
@@ -67,22 +74,12 @@ VoxelHit PickVoxel(const float origin[3], const float direction[3], int maxX, in
             return NoHit;
         if (map.At(ix, iy, iz) != 0)
             return {ix, iy, iz};
-        if (ax.tMax < ay.tMax) {
-            if (ax.tMax < az.tMax) {
-                ix += ax.step;
-                ax.tMax += ax.tDelta;
-            } else {
-                iz += az.step;
-                az.tMax += az.tDelta;
-            }
-        } else {
-            if (ay.tMax < az.tMax) {
-                iy += ay.step;
-                ay.tMax += ay.tDelta;
-            } else {
-                iz += az.step;
-                az.tMax += az.tDelta;
-            }
-        }
+        // Ties go to the later axis: strict comparisons only.
+        if (ax.tMax < ay.tMax && ax.tMax < az.tMax)
+            Advance(ax, ix);
+        else if (!(ax.tMax < ay.tMax) && ay.tMax < az.tMax)
+            Advance(ay, iy);
+        else
+            Advance(az, iz);
     }
 }

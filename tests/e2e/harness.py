@@ -243,6 +243,30 @@ class Program:
         start = len(self.frame_lines())
         wait_for(lambda: len(self.frame_lines()) >= start + count, timeout, what="%d frames" % count)
 
+    def hold(self, keys, frames, timeout=TIMEOUT):
+        """Holds the keys (xdotool names) down for `frames` passes of play."""
+        keys = [keys] if isinstance(keys, str) else keys
+        for k in keys:
+            self.display.run("xdotool", "keydown", k)
+        self.wait_frames(frames, timeout)
+        for k in keys:
+            self.display.run("xdotool", "keyup", k)
+
+    def look(self, dx, dy, frames_per_step=2, timeout=TIMEOUT):
+        """Moves the mouse by (dx, dy) counts. The grabbed pointer stays inside
+        the window, so it moves in small steps and lets the program take each
+        one before the next."""
+        steps = max(abs(dx), abs(dy)) // 80 + 1
+        for _ in range(steps):
+            self.display.run("xdotool", "mousemove_relative", "--", str(dx // steps), str(dy // steps))
+            self.wait_frames(frames_per_step, timeout)
+
+    def dig(self, frames, timeout=TIMEOUT):
+        """Holds the left mouse button down for `frames` passes."""
+        self.display.run("xdotool", "mousedown", "1")
+        self.wait_frames(frames, timeout)
+        self.display.run("xdotool", "mouseup", "1")
+
     def kill(self):
         if self.process.poll() is None:
             self.process.kill()

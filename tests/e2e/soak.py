@@ -43,23 +43,14 @@ def main():
             return len(program.frame_lines())
 
         def hold(keys, frames):
-            for k in keys:
-                display.run("xdotool", "keydown", k)
-            program.wait_frames(frames, timeout=3600)
-            for k in keys:
-                display.run("xdotool", "keyup", k)
+            program.hold(keys, frames, timeout=3600)
 
         def look(dx, dy):
-            steps = max(abs(dx), abs(dy)) // 80 + 1
-            for _ in range(steps):
-                display.run("xdotool", "mousemove_relative", "--", str(dx // steps), str(dy // steps))
-                program.wait_frames(1, timeout=3600)
+            program.look(dx, dy, frames_per_step=1, timeout=3600)
 
         def dig(frames):
             nonlocal held_button_passes
-            display.run("xdotool", "mousedown", "1")
-            program.wait_frames(frames, timeout=3600)
-            display.run("xdotool", "mouseup", "1")
+            program.dig(frames, timeout=3600)
             held_button_passes += frames
 
         def sample():

@@ -31,19 +31,11 @@ class PlayTest(unittest.TestCase):
         return p
 
     def hold(self, key, frames):
-        p = self.program
-        self.display.run("xdotool", "keydown", key)
-        p.wait_frames(frames)
-        self.display.run("xdotool", "keyup", key)
-        p.wait_frames(2)
+        self.program.hold(key, frames)
+        self.program.wait_frames(2)
 
     def look(self, dx, dy):
-        # The grabbed pointer stays inside the window, so move in small steps
-        # and let the program take each one before the next.
-        steps = max(abs(dx), abs(dy)) // 80 + 1
-        for _ in range(steps):
-            self.display.run("xdotool", "mousemove_relative", "--", str(dx // steps), str(dy // steps))
-            self.program.wait_frames(2)
+        self.program.look(dx, dy)
 
     def quit_and_check(self, how):
         p = self.program

@@ -26,11 +26,6 @@ def main():
         program.window_image(path)
         saved.append(path)
 
-    def hold(key, frames):
-        display.run("xdotool", "keydown", key)
-        program.wait_frames(frames)
-        display.run("xdotool", "keyup", key)
-
     try:
         program.wait_window()
         program.wait_log("IntroState Init")
@@ -40,15 +35,11 @@ def main():
         program.wait_log("PlayState Init")
         program.wait_frames(3)
         shot("2-play-start")
-        hold("space", 300)
-        for _ in range(5):
-            display.run("xdotool", "mousemove_relative", "--", "0", "80")
-            program.wait_frames(2)
+        program.hold("space", 300)
+        program.look(0, 400)
         program.wait_frames(3)
         shot("3-over-the-terrain")
-        display.run("xdotool", "mousedown", "1")
-        program.wait_frames(40)
-        display.run("xdotool", "mouseup", "1")
+        program.dig(40)
         program.wait_frames(3)
         shot("4-after-digging")
         program.key("Escape")
