@@ -29,7 +29,7 @@ def first_frame_latency(display):
                  what="the first play frame")
         return time.monotonic() - sent
     finally:
-        program.kill()
+        program.close()
 
 
 def frame_times(display, passes):
@@ -51,7 +51,7 @@ def frame_times(display, passes):
         program.wait_exit()
         return [float(l[len(PREFIX):]) * 1000 for l in lines], peak
     finally:
-        program.kill()
+        program.close()
 
 
 def main():

@@ -4,8 +4,66 @@
 #include "core/Fatal.h"
 #include "core/GameState.h"
 
+#include <GL/gl.h>
+
+#include <cstdlib>
 #include <iostream>
 #include <string>
+
+#ifndef GL_SAMPLE_BUFFERS
+#define GL_SAMPLE_BUFFERS 0x80A8
+#define GL_SAMPLES 0x80A9
+#endif
+
+namespace {
+
+bool IsSet(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
+
+// Defaults for SDL's own environment switches, so that both SDL 1.2s (the
+// classic library and the SDL2-based one) behave alike. A switch the user
+// set is left alone. Returns true when the X11 driver was chosen because
+// there is no display at all.
+bool ChooseVideoDefaults()
+{
+    // The classic library puts the window at the desktop's top-left corner,
+    // the SDL2-based one centres it: centre it on both.
+    if (!IsSet("SDL_VIDEO_CENTERED") && !IsSet("SDL_VIDEO_WINDOW_POS"))
+        setenv("SDL_VIDEO_CENTERED", "1", 1);
+    // With no display SDL would fall back to a driver that cannot show this
+    // program: a text-mode one that writes escape codes to the terminal
+    // (classic) or an invisible off-screen one (SDL2-based). Asking for X11
+    // makes SDL_Init fail instead, with a reason.
+    if (!IsSet("SDL_VIDEODRIVER") && !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) {
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        return true;
+    }
+    return false;
+}
+
+// The multisampling the new OpenGL context really has. The SDL2-based
+// library answers SDL_GL_GetAttribute with what was asked for, so ask OpenGL.
+int ObtainedSamples()
+{
+    GLint buffers = 0, samples = 0;
+    glGetIntegerv(GL_SAMPLE_BUFFERS, &buffers);
+    glGetIntegerv(GL_SAMPLES, &samples);
+    return buffers > 0 ? samples : 0;
+}
+
+} // namespace
+
+VideoSize CurrentVideoSize()
+{
+    if (const SDL_Surface* surface = SDL_GetVideoSurface())
+        return {surface->w, surface->h};
+    if (const SDL_VideoInfo* info = SDL_GetVideoInfo())
+        return {info->current_w, info->current_h};
+    return {0, 0};
+}
 
 std::vector<std::pair<SDL_GLattr, int>> GlAttributesFor(int bitsPerPixel, const Settings& s)
 {
@@ -25,8 +83,13 @@ std::vector<std::pair<SDL_GLattr, int>> GlAttributesFor(int bitsPerPixel, const 
 
 void GameEngine::Init()
 {
-    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) < 0)
+    const bool noDisplay = ChooseVideoDefaults();
+    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) < 0) {
+        if (noDisplay)
+            FatalExit(1, "no display to open the window on: DISPLAY is not set (SDL_VIDEODRIVER chooses "
+                         "another video driver)");
         FatalExit(1, std::string("cannot initialise SDL: ") + SDL_GetError());
+    }
     SDL_WM_SetCaption("Veldmarrow", "Veldmarrow");
 
     const SDL_VideoInfo* info = SDL_GetVideoInfo();
@@ -45,13 +108,22 @@ void GameEngine::Init()
         SDL_GL_SetAttribute(attribute.first, attribute.second);
 
     screen = SDL_SetVideoMode(s.screenWidth, s.screenHeight, bitsPerPixel, flags);
+    const std::string mode = "cannot set the video mode " + std::to_string(s.screenWidth) + "x" +
+                             std::to_string(s.screenHeight) + " at " + std::to_string(bitsPerPixel) +
+                             " bits with OpenGL (antialiasing " + std::to_string(s.antialiasing) + "): ";
     if (screen == nullptr) {
-        const std::string reason = "cannot set the video mode " + std::to_string(s.screenWidth) + "x" +
-                                   std::to_string(s.screenHeight) + " at " + std::to_string(bitsPerPixel) +
-                                   " bits with OpenGL (antialiasing " + std::to_string(s.antialiasing) +
-                                   "): " + SDL_GetError();
+        const std::string reason = mode + SDL_GetError();
         SDL_Quit();
         FatalExit(3, reason);
+    }
+    // The classic library refuses a sample count the driver cannot give; the
+    // SDL2-based one quietly gives fewer. Refuse it on both.
+    if (s.antialiasing > 0) {
+        const int samples = ObtainedSamples();
+        if (samples < s.antialiasing) {
+            SDL_Quit();
+            FatalExit(3, mode + "the driver gave " + std::to_string(samples) + " samples");
+        }
     }
     fullscreen = s.fullscreen;
     running = true;

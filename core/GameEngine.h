@@ -14,6 +14,15 @@ class GameState;
 // order they are set.
 std::vector<std::pair<SDL_GLattr, int>> GlAttributesFor(int bitsPerPixel, const Settings& s);
 
+// Width and height in pixels of the open video mode: the surface that
+// SDL_SetVideoMode returned. The SDL2-based SDL 1.2 reports the desktop's
+// size in SDL_GetVideoInfo, so the video information is only the fallback
+// when no mode is open (and 0 x 0 when there is none either).
+struct VideoSize {
+    int w, h;
+};
+VideoSize CurrentVideoSize();
+
 class GameEngine {
 public:
     SDL_Surface* screen = nullptr;

@@ -3,14 +3,15 @@
 
 #include <GL/gl.h>
 #include <GL/glu.h>
-#include <SDL/SDL.h>
+
+#include "core/GameEngine.h"
 
 float VideoAspect()
 {
-    const SDL_VideoInfo* info = SDL_GetVideoInfo();
-    if (info == nullptr || info->current_h <= 0)
+    const VideoSize size = CurrentVideoSize();
+    if (size.h <= 0)
         return 4.0f / 3.0f;
-    return static_cast<float>(info->current_w) / static_cast<float>(info->current_h);
+    return static_cast<float>(size.w) / static_cast<float>(size.h);
 }
 
 Camera::Camera(float x, float y, float z, float fov, float zNear, float zFar)

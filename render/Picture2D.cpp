@@ -3,15 +3,16 @@
 
 #include <GL/gl.h>
 #include <GL/glu.h>
-#include <SDL/SDL.h>
+
+#include "core/GameEngine.h"
 
 void SetPixelProjection()
 {
-    const SDL_VideoInfo* info = SDL_GetVideoInfo();
-    glViewport(0, 0, info->current_w, info->current_h);
+    const VideoSize size = CurrentVideoSize();
+    glViewport(0, 0, size.w, size.h);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluOrtho2D(0, info->current_w, 0, info->current_h);
+    gluOrtho2D(0, size.w, 0, size.h);
     glMatrixMode(GL_MODELVIEW);
 }
 

@@ -38,9 +38,11 @@ void Texture::Load()
     height = surface->h;
 
     const std::vector<unsigned char> pixels = PackedPixels(surface, bytesPerPixel);
-    SDL_FreeSurface(surface);
-    if (pixels.empty() && width > 0 && height > 0)
-        FatalExit(1, "cannot convert image \"" + name + "\": " + SDL_GetError());
+    if (pixels.empty() && width > 0 && height > 0) {
+        const std::string reason = "cannot convert image \"" + name + "\": " + SDL_GetError();
+        SDL_FreeSurface(surface);
+        FatalExit(1, reason);
+    }
 
     glGenTextures(1, &id);
     glBindTexture(GL_TEXTURE_2D, id);
@@ -50,6 +52,7 @@ void Texture::Load()
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    SDL_FreeSurface(surface);
 }
 
 void Texture::Bind()

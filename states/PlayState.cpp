@@ -59,8 +59,8 @@ void PlayState::Init()
     SDL_WM_GrabInput(SDL_GRAB_ON);
     SDL_ShowCursor(SDL_DISABLE);
     SDL_EnableKeyRepeat(500, 30);
-    const SDL_VideoInfo* info = SDL_GetVideoInfo();
-    glViewport(0, 0, info->current_w, info->current_h);
+    const VideoSize size = CurrentVideoSize();
+    glViewport(0, 0, size.w, size.h);
     camera = new Camera(StartPosition[0], StartPosition[1], StartPosition[2], 80, 0.1f, 10000);
     controller = new FreeLookController(camera, StartPosition, 0, 0);
     glClearColor(0, 0, 0, 1);

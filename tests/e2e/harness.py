@@ -1,6 +1,7 @@
 """Runs the real program on its own virtual X display and drives it with
 real input: xdotool for keys and the mouse, a real WM_DELETE_WINDOW for the
 close request, ImageMagick for screenshots."""
+import glob
 import os
 import shutil
 import subprocess
@@ -10,6 +11,10 @@ import time
 BINARY = os.environ.get("VELDMARROW_BINARY", os.path.join(os.path.dirname(__file__), "../../build/veldmarrow"))
 DATA = os.environ.get("VELDMARROW_DATA", os.path.join(os.path.dirname(__file__), "../../data"))
 CLOSE_TOOL = os.environ.get("VELDMARROW_CLOSE_TOOL", os.path.join(os.path.dirname(BINARY), "tests/send_close_request"))
+
+# The SDL2-based SDL 1.2, installed beside the classic library.
+SDL_COMPAT_DIR = os.environ.get("VELDMARROW_SDL_COMPAT_DIR") or next(iter(sorted(glob.glob("/usr/lib/*/sdl12-compat"))),
+                                                                      None)
 
 # Generous: a loaded two-core machine under sanitizers is slow.
 TIMEOUT = float(os.environ.get("VELDMARROW_E2E_TIMEOUT", "90"))
@@ -122,34 +127,42 @@ def difference(a, b):
     return sum(abs(x - y) for x, y in zip(a[2], b[2])) / max(len(a[2]), 1)
 
 
+def make_workdir(settings=None, files=None):
+    """A temporary working folder with the data files and a settings.lua;
+    `files` maps names to bytes to write, or to None to remove."""
+    path = tempfile.mkdtemp(prefix="veldmarrow-e2e-")
+    for name in ("splash.png", "menu.bmp"):
+        shutil.copy(os.path.join(DATA, name), path)
+    with open(os.path.join(path, "settings.lua"), "w") as f:
+        f.write(settings if settings is not None else
+                "screenWidth = 800 screenHeight = 600 fullscreen = false antialiasing = 0 vsync = false\n")
+    for name, content in (files or {}).items():
+        target = os.path.join(path, name)
+        if content is None:
+            if os.path.isdir(target):
+                shutil.rmtree(target)
+            elif os.path.exists(target):
+                os.remove(target)
+        else:
+            with open(target, "wb") as f:
+                f.write(content)
+    return path
+
+
 class Program:
     """The real program in a temporary working directory."""
 
     def __init__(self, display, settings=None, files=None, env=None, workdir=None):
         self.display = display
-        self.dir = workdir or tempfile.mkdtemp(prefix="veldmarrow-e2e-")
-        if workdir is None:
-            for name in ("splash.png", "menu.bmp"):
-                shutil.copy(os.path.join(DATA, name), self.dir)
-            with open(os.path.join(self.dir, "settings.lua"), "w") as f:
-                f.write(settings if settings is not None else
-                        "screenWidth = 800 screenHeight = 600 fullscreen = false antialiasing = 0 vsync = false\n")
-        for name, content in (files or {}).items():
-            path = os.path.join(self.dir, name)
-            if content is None:
-                if os.path.isdir(path):
-                    shutil.rmtree(path)
-                elif os.path.exists(path):
-                    os.remove(path)
-            else:
-                with open(path, "wb") as f:
-                    f.write(content)
+        self.owns_dir = workdir is None
+        self.dir = workdir or make_workdir(settings, files)
         run_env = display.env() if display else {k: v for k, v in os.environ.items() if k != "DISPLAY"}
         run_env.update(env or {})
         # The process's own error output (sanitizer reports, SDL's messages)
         # is kept beside the logs for diagnosis; the program's error stream
         # proper is error.txt.
-        self.stderr_path = os.path.join(tempfile.gettempdir(), "veldmarrow-stderr-%d-%d.txt" % (os.getpid(), id(self)))
+        self.stderr_path = os.path.join(self.dir if self.owns_dir else tempfile.mkdtemp(prefix="veldmarrow-e2e-"),
+                                        "stderr.txt")
         with open(self.stderr_path, "wb") as stderr:
             self.process = subprocess.Popen([BINARY], cwd=self.dir, env=run_env, stdout=subprocess.DEVNULL,
                                             stderr=stderr, stdin=subprocess.DEVNULL)
@@ -252,13 +265,19 @@ class Program:
         for k in keys:
             self.display.run("xdotool", "keyup", k)
 
-    def look(self, dx, dy, frames_per_step=2, timeout=TIMEOUT):
-        """Moves the mouse by (dx, dy) counts. The grabbed pointer stays inside
-        the window, so it moves in small steps and lets the program take each
-        one before the next."""
-        steps = max(abs(dx), abs(dy)) // 80 + 1
-        for _ in range(steps):
-            self.display.run("xdotool", "mousemove_relative", "--", str(dx // steps), str(dy // steps))
+    def look(self, dx, dy, frames_per_step=2, timeout=TIMEOUT, max_step=7):
+        """Moves the mouse by exactly (dx, dy) counts. The classic SDL 1.2
+        warps the grabbed pointer back to the window's centre only once it is
+        within 8 pixels of an edge, and the X server stops it at the edge, so
+        a longer step can lose motion: move at most 7 at a time and let the
+        program take each step before the next (callers that need no exact
+        amount may pass a larger max_step)."""
+        steps = max(1, -(-max(abs(dx), abs(dy)) // max_step))
+        done_x = done_y = 0
+        for i in range(1, steps + 1):
+            x, y = dx * i // steps, dy * i // steps
+            self.display.run("xdotool", "mousemove_relative", "--", str(x - done_x), str(y - done_y))
+            done_x, done_y = x, y
             self.wait_frames(frames_per_step, timeout)
 
     def dig(self, frames, timeout=TIMEOUT):
@@ -267,7 +286,9 @@ class Program:
         self.wait_frames(frames, timeout)
         self.display.run("xdotool", "mouseup", "1")
 
-    def kill(self):
+    def close(self):
+        """Ends the program if it still runs and removes the folders made for it."""
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait()
+        shutil.rmtree(self.dir if self.owns_dir else os.path.dirname(self.stderr_path), ignore_errors=True)

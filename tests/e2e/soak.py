@@ -46,7 +46,7 @@ def main():
             program.hold(keys, frames, timeout=3600)
 
         def look(dx, dy):
-            program.look(dx, dy, frames_per_step=1, timeout=3600)
+            program.look(dx, dy, frames_per_step=1, timeout=3600, max_step=80)
 
         def dig(frames):
             nonlocal held_button_passes
@@ -119,7 +119,7 @@ def main():
         print("soak passed")
         return 0
     finally:
-        program.kill()
+        program.close()
         display.stop()
 
 

@@ -53,7 +53,7 @@ class HostileFilesTest(unittest.TestCase):
                 self.assertIn(reason, errors[1])
             return p
         finally:
-            p.kill()
+            p.close()
 
     def test_hostile_settings_scripts(self):
         precompiled = b"\x1bLua\x51\x00\x01\x04\x08\x04\x08\x00" + os.urandom(200)

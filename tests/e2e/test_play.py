@@ -4,7 +4,7 @@ import tempfile
 import time
 import unittest
 
-from harness import Program, VirtualDisplay, crop, difference, pixel, wait_for
+from harness import SDL_COMPAT_DIR, Program, VirtualDisplay, crop, difference
 
 SHOTS = os.environ.get("VELDMARROW_SHOTS", os.path.join(tempfile.gettempdir(), "veldmarrow-shots"))
 os.makedirs(SHOTS, exist_ok=True)
@@ -20,7 +20,7 @@ class PlayTest(unittest.TestCase):
         self.program.wait_log("IntroState Init")
 
     def tearDown(self):
-        self.program.kill()
+        self.program.close()
         self.display.stop()
 
     def enter_play(self, key="shift"):
@@ -106,6 +106,47 @@ class PlayTest(unittest.TestCase):
         self.assertGreater(difference(centre_first, centre_later), 1.0, "the hole does not grow")
         self.assertLess(difference(edge_before, crop(later, 0, 0, 80, 80)), 1.0, "the dig changed the far edge")
         self.quit_and_check("escape")
+
+
+def library_path(compat):
+    """LD_LIBRARY_PATH choosing the classic SDL 1.2 or the SDL2-based one."""
+    dirs = [d for d in os.environ.get("LD_LIBRARY_PATH", "").split(":") if d and d != SDL_COMPAT_DIR]
+    return ":".join(([SDL_COMPAT_DIR] if compat else []) + dirs)
+
+
+class BothLibrariesTest(unittest.TestCase):
+    @unittest.skipIf(SDL_COMPAT_DIR is None, "the SDL2-based SDL 1.2 is not installed")
+    @unittest.skipIf(SDL_COMPAT_DIR is not None and SDL_COMPAT_DIR in os.environ.get("LD_LIBRARY_PATH", ""),
+                     "compares both libraries; run once, in the classic pass")
+    def test_same_input_gives_the_same_window_and_picture_on_both_sdl_libraries(self):
+        seen = {}
+        for name in ("classic", "compat"):
+            display = VirtualDisplay()
+            p = Program(display, settings=SETTINGS, env=dict(SEED, LD_LIBRARY_PATH=library_path(name == "compat")))
+            try:
+                p.wait_window()
+                p.wait_log("IntroState Init")
+                geometry = p.geometry()
+                p.key("shift")
+                p.wait_log("PlayState Init")
+                p.wait_frames(3)
+                start = p.window_image()
+                p.look(-150, 200)
+                p.wait_frames(3)
+                seen[name] = geometry, start, p.window_image(os.path.join(SHOTS, "look-%s.png" % name))
+                p.key("Escape")
+                self.assertEqual(p.wait_exit(), 0)
+            finally:
+                p.close()
+                display.stop()
+        (classic_geometry, classic_start, classic_look) = seen["classic"]
+        (compat_geometry, compat_start, compat_look) = seen["compat"]
+        # Centred on the screen, at the configured size, on both.
+        self.assertEqual(classic_geometry, ((1024 - 640) // 2, (768 - 480) // 2, 640, 480))
+        self.assertEqual(compat_geometry, classic_geometry)
+        self.assertGreater(difference(classic_start, classic_look), 1.0, "the mouse did not turn the view")
+        self.assertLess(difference(classic_start, compat_start), 0.5)
+        self.assertLess(difference(classic_look, compat_look), 0.5, "the same motion turned the view differently")
 
 
 if __name__ == "__main__":

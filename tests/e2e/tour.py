@@ -47,7 +47,7 @@ def main():
         shutil.copy(os.path.join(program.dir, "log.txt"), os.path.join(out, "log.txt"))
         saved.append(os.path.join(out, "log.txt"))
     finally:
-        program.kill()
+        program.close()
         display.stop()
     for path in saved:
         print(path)
