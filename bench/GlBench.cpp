@@ -1,6 +1,7 @@
 // Display-list build time and frame times at 800 x 600 with a real OpenGL
 // context (run under a virtual X display). Usage:
-//   veldmarrow-gl-bench [--no-trim-threshold] [--literal] [frames]
+//   veldmarrow-gl-bench [--untuned-heap] [--literal] [frames]
+// --untuned-heap leaves the allocator's settings at their defaults.
 // --literal also times the straightforward column-by-column generator and
 // voxel-by-voxel mesher (the test references) feeding the same compile.
 #include <GL/gl.h>
@@ -57,38 +58,110 @@ void MeasurePose(const char* name, MapRenderer& renderer, Camera& camera, float 
                 times[times.size() * 9 / 10], frames);
 }
 
+struct Floors {
+    double meshWarm = 0, meshFresh = 0, compile = 0;
+    std::size_t vertices = 0, capacityBytes = 0;
+};
+
+// The parts of building the renderer, each alone: meshing every chunk into
+// one warm array, meshing into a new array per chunk as the renderer does,
+// and compiling those same arrays into display lists.
+Floors MeasureFloors(const Map& map)
+{
+    const int chunksX = map.width / ChunkSize, chunksY = map.depth / ChunkSize, chunksZ = map.height / ChunkSize;
+    Floors f;
+    {
+        VertexArray warm;
+        for (int pass = 0; pass < 2; ++pass) { // the first pass sizes the array
+            const auto start = Clock::now();
+            for (int cz = 0; cz < chunksZ; ++cz)
+                for (int cy = 0; cy < chunksY; ++cy)
+                    for (int cx = 0; cx < chunksX; ++cx) {
+                        warm.clear();
+                        MeshChunk(map, cx, cy, cz, warm);
+                    }
+            f.meshWarm = Milliseconds(start, Clock::now());
+        }
+    }
+    std::vector<VertexArray> arrays(static_cast<std::size_t>(chunksX * chunksY * chunksZ));
+    auto start = Clock::now();
+    std::size_t i = 0;
+    for (int cz = 0; cz < chunksZ; ++cz)
+        for (int cy = 0; cy < chunksY; ++cy)
+            for (int cx = 0; cx < chunksX; ++cx)
+                MeshChunk(map, cx, cy, cz, arrays[i++]);
+    f.meshFresh = Milliseconds(start, Clock::now());
+    for (const VertexArray& a : arrays) {
+        f.vertices += a.size();
+        f.capacityBytes += a.capacity() * sizeof(ChunkVertex);
+    }
+
+    std::vector<GLuint> lists;
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    start = Clock::now();
+    for (const VertexArray& a : arrays)
+        if (!a.empty())
+            lists.push_back(CompileDisplayList(a));
+    glFinish();
+    f.compile = Milliseconds(start, Clock::now());
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    for (GLuint list : lists)
+        glDeleteLists(list, 1);
+    return f;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    bool trim = true, literal = false;
+    bool tune = true, literal = false;
     int frames = 200;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--no-trim-threshold") == 0)
-            trim = false;
+        if (std::strcmp(argv[i], "--untuned-heap") == 0)
+            tune = false;
         else if (std::strcmp(argv[i], "--literal") == 0)
             literal = true;
         else
             frames = std::atoi(argv[i]);
     }
-    if (trim)
-        RaiseHeapTrimThreshold();
+    if (tune)
+        TuneHeap();
     settings = {false, 800, 600, 0, false};
     GameEngine engine;
     engine.Init();
-    std::printf("renderer: %s, heap trimming %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
-                trim ? "threshold raised" : "glibc default");
+    std::printf("renderer: %s, allocator %s, %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
+                HeapAllocatorName(), tune ? "tuned" : "untuned");
 
     RandomSource seeded = StandardRandom();
     seeded.seed = [](unsigned) { std::srand(20261207); };
     const auto t0 = Clock::now();
     Map map(new BasicMapGenerator(seeded));
     const auto t1 = Clock::now();
+    const double generate = Milliseconds(t0, t1);
+    // The renderer first, in a process as fresh as the program's; the parts
+    // alone after it.
+    const auto t2 = Clock::now();
     MapRenderer renderer(&map);
     glFinish();
-    const auto t2 = Clock::now();
-    std::printf("generate map                 %7.1f ms\n", Milliseconds(t0, t1));
-    std::printf("build all display lists      %7.1f ms\n", Milliseconds(t1, t2));
+    const double construct = Milliseconds(t2, Clock::now());
+    const Floors floors = MeasureFloors(map);
+    std::printf("generate map                         %7.1f ms\n", generate);
+    std::printf("mesh, one array reused (warm)        %7.1f ms   (%.2f M vertices)\n", floors.meshWarm,
+                floors.vertices / 1e6);
+    std::printf("mesh, one new array per chunk        %7.1f ms   (%.2fx the warm figure; capacity %.1f MiB for "
+                "%.1f MiB of vertices)\n",
+                floors.meshFresh, floors.meshFresh / floors.meshWarm, floors.capacityBytes / 1048576.0,
+                floors.vertices * sizeof(ChunkVertex) / 1048576.0);
+    std::printf("compile display lists alone          %7.1f ms\n", floors.compile);
+    std::printf("construct the renderer (mesh+compile)%7.1f ms\n", construct);
+    std::printf("floor: generate + warm mesh + compile%7.1f ms; ours (generate + mesh) %.0f%% of generate + "
+                "construct\n",
+                generate + floors.meshWarm + floors.compile,
+                100.0 * (generate + floors.meshFresh) / (generate + construct));
 
     if (literal) {
         // The same display lists from the reference code, for comparison.

@@ -1,23 +1,28 @@
 #!/usr/bin/env python3
 """The real program under a virtual display with a fixed world seed:
 key-to-first-play-frame, frame times while looking over the terrain, and the
-process's peak resident memory.
+process's peak resident memory. Given several builds, runs them in turn, run
+by run, so that they share the machine's ups and downs, and prints them side
+by side.
 
-Usage: play_bench.py [runs]   (VELDMARROW_BINARY and VELDMARROW_DATA as for the e2e tests)"""
+Usage: play_bench.py [--runs N] [LABEL=BINARY ...]
+(default: one build, VELDMARROW_BINARY; VELDMARROW_DATA as for the e2e tests)"""
+import argparse
 import os
 import statistics
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import Program, VirtualDisplay, wait_for  # noqa: E402
+from harness import BINARY, Program, VirtualDisplay, wait_for  # noqa: E402
 
 SETTINGS = "screenWidth = 800 screenHeight = 600 fullscreen = false antialiasing = 0 vsync = false\n"
+SEED = {"VELDMARROW_SEED": "20261207"}
 PREFIX = "timeGetTime delta: "
 
 
-def first_frame_latency(display):
-    program = Program(display, settings=SETTINGS, env={"VELDMARROW_SEED": "20261207"})
+def first_frame_latency(display, binary):
+    program = Program(display, settings=SETTINGS, env=SEED, binary=binary)
     try:
         program.wait_window()
         program.wait_log("IntroState Init")
@@ -32,15 +37,15 @@ def first_frame_latency(display):
         program.close()
 
 
-def frame_times(display, passes):
-    program = Program(display, settings=SETTINGS, env={"VELDMARROW_SEED": "20261207"})
+def frame_times(display, binary, passes):
+    program = Program(display, settings=SETTINGS, env=SEED, binary=binary)
     try:
         program.wait_window()
         program.wait_log("IntroState Init")
         program.key("space")
         program.wait_log("PlayState Init")
         program.hold("space", 300)  # rise above the terrain
-        program.look(0, 268)  # about 20 degrees down
+        program.look(0, 268, max_step=80)  # about 20 degrees down
         program.wait_frames(5)
         start = len(program.frame_lines())
         program.wait_frames(passes, timeout=600)
@@ -55,19 +60,29 @@ def frame_times(display, passes):
 
 
 def main():
-    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 5
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("builds", nargs="*", metavar="LABEL=BINARY")
+    args = parser.parse_args()
+    builds = [b.split("=", 1) for b in args.builds] or [["program", BINARY]]
     display = VirtualDisplay(800, 600)
     try:
-        latencies = [first_frame_latency(display) for _ in range(runs)]
-        print("key to first play frame: median %.3f s over %d runs (min %.3f, max %.3f)" %
-              (statistics.median(latencies), runs, min(latencies), max(latencies)))
-        times, peak = frame_times(display, 250)
-        times.sort()
-        print("frame time looking over the terrain: median %.0f ms, p90 %.0f ms over %d passes" %
-              (statistics.median(times), times[int(len(times) * 0.9)], len(times)))
-        print("peak resident memory: %.0f MiB" % (peak / 1024))
+        latencies = {label: [] for label, _ in builds}
+        for _ in range(args.runs):
+            for label, binary in builds:
+                latencies[label].append(first_frame_latency(display, binary))
+        frames = {label: frame_times(display, binary, 250) for label, binary in builds}
     finally:
         display.stop()
+    print("%-46s" % "" + "".join("%22s" % label for label, _ in builds))
+    print("%-46s" % ("key to first play frame, median of %d" % args.runs) +
+          "".join("%20.3f s" % statistics.median(latencies[label]) for label, _ in builds))
+    print("%-46s" % "  (min to max)" +
+          "".join("%22s" % ("%.3f to %.3f" % (min(latencies[l]), max(latencies[l]))) for l, _ in builds))
+    for name, pick in (("frame time over the terrain, median", lambda t: statistics.median(t)),
+                       ("frame time over the terrain, p90", lambda t: sorted(t)[int(len(t) * 0.9)])):
+        print("%-46s" % ("%s (250)" % name) + "".join("%19.0f ms" % pick(frames[l][0]) for l, _ in builds))
+    print("%-46s" % "peak resident memory" + "".join("%18.0f MiB" % (frames[l][1] / 1024) for l, _ in builds))
 
 
 if __name__ == "__main__":

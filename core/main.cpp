@@ -34,7 +34,7 @@ private:
 
 int main(int, char*[])
 {
-    RaiseHeapTrimThreshold();
+    TuneHeap();
 
     // An exit() from deep inside never unwinds this frame, so the buffers
     // stay valid for the runtime's final flush on that path too.

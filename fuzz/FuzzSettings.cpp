@@ -41,11 +41,21 @@ bool ExpectedFlag(lua_State* L, const char* name)
     return v;
 }
 
+// One file per process, in TMPDIR, removed when the fuzzer exits.
+std::string ScratchFile()
+{
+    const char* dir = std::getenv("TMPDIR");
+    static std::string path = std::string(dir != nullptr && dir[0] != '\0' ? dir : "/tmp") +
+                              "/veldmarrow-fuzz-settings-" + std::to_string(getpid()) + ".lua";
+    std::atexit([] { std::remove(path.c_str()); });
+    return path;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const std::string path = "/tmp/veldmarrow-fuzz-settings-" + std::to_string(getpid()) + ".lua";
+    static const std::string path = ScratchFile();
     {
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -2,6 +2,10 @@
 #include "render/Chunk.h"
 
 #include <GL/gl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
 
 Chunk::~Chunk()
 {
@@ -41,4 +45,15 @@ void BuildChunk(const Map& map, Chunk& chunk, int cx, int cy, int cz)
     chunk.hasGeometry = true;
     chunk.displayList = CompileDisplayList(chunk.vertices);
     chunk.vertices.clear(); // storage kept for the next build
+    ReleaseScratchPages(chunk.vertices);
+}
+
+void ReleaseScratchPages(VertexArray& vertices)
+{
+    static const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(vertices.data());
+    const std::uintptr_t end = begin + vertices.capacity() * sizeof(ChunkVertex);
+    const std::uintptr_t first = (begin + page - 1) & ~(page - 1), last = end & ~(page - 1);
+    if (vertices.empty() && first < last)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
 }

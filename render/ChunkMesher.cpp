@@ -7,6 +7,7 @@
 // the voxel-by-voxel scan order exactly.
 #include "render/ChunkMesher.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "world/Map.h"
@@ -55,13 +56,11 @@ struct FaceTemplates {
 
 const FaceTemplates templates;
 
-inline void AppendFace(VertexArray& vertices, int k, unsigned type, int x, int y, int z)
+// Writes the six vertices of face k of a voxel of `type` at (x, y, z) to out.
+inline void WriteFace(ChunkVertex* out, int k, unsigned type, int x, int y, int z)
 {
     // Types beyond the palette are solid but have no colour of their own.
     const ChunkVertex* source = templates.faces[k][type < 4 ? type : 0];
-    const std::size_t at = vertices.size();
-    vertices.resize(at + 6);
-    ChunkVertex* out = vertices.data() + at;
     const float fx = static_cast<float>(x), fy = static_cast<float>(y), fz = static_cast<float>(z);
     for (int v = 0; v < 6; ++v) {
         out[v] = source[v];
@@ -155,7 +154,9 @@ bool SealedSolid(const Map& map, int x0, int y0, int z0)
 
 void EmitFace(const Map& map, int k, VertexArray& vertices, int x, int y, int z)
 {
-    AppendFace(vertices, k, map.At(x, y, z), x, y, z);
+    const std::size_t at = vertices.size();
+    vertices.resize(at + 6);
+    WriteFace(vertices.data() + at, k, map.At(x, y, z), x, y, z);
 }
 
 void MeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& vertices)
@@ -191,6 +192,16 @@ void MeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& vertices)
     const int zBegin = z0 > 0 ? z0 - 1 : 0, zEnd = z0 + ChunkSize < H ? z0 + ChunkSize : H - 1;
     const int yBegin = y0 > 0 ? y0 - 1 : 0, yEnd = y0 + ChunkSize < D ? y0 + ChunkSize : D - 1;
 
+    // First every row's faces, counted, so that the array grows once to
+    // exactly the size it needs: no doubling, no slack kept afterwards.
+    struct RowFaces {
+        int y, z;
+        unsigned masks[6]; // bit i: the Air voxel at x = x0 - 1 + i shows face k
+        unsigned any;
+    };
+    RowFaces rowFaces[(ChunkSize + 2) * (ChunkSize + 2)];
+    int rowCount = 0;
+    std::size_t faceCount = 0;
     for (int z = zBegin; z <= zEnd; ++z)
         for (int y = yBegin; y <= yEnd; ++y) {
             const unsigned here = solidInChunk(y, z);
@@ -208,18 +219,43 @@ void MeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& vertices)
                 solid |= 1u;
             if (hasHigh && row[ChunkSize] != 0)
                 solid |= 0x20000u;
-            unsigned faces = candidates & ~solid & rangeMask;
-            while (faces != 0) {
-                const int bit = __builtin_ctz(faces);
-                faces &= faces - 1;
-                const int x = x0 - 1 + bit;
-                for (int k = 0; k < 6; ++k)
-                    if (faceMasks[k] >> bit & 1u) {
-                        const int nx = x + NeighbourOffsets[k][0];
-                        const int ny = y + NeighbourOffsets[k][1];
-                        const int nz = z + NeighbourOffsets[k][2];
-                        AppendFace(vertices, k, map.At(nx, ny, nz), nx, ny, nz);
-                    }
+            const unsigned open = ~solid & rangeMask;
+            if ((candidates & open) == 0)
+                continue;
+            RowFaces& r = rowFaces[rowCount++];
+            r.y = y;
+            r.z = z;
+            r.any = candidates & open;
+            for (int k = 0; k < 6; ++k) {
+                r.masks[k] = faceMasks[k] & open;
+                faceCount += static_cast<unsigned>(__builtin_popcount(r.masks[k]));
             }
         }
+    if (faceCount == 0)
+        return;
+
+    const std::size_t first = vertices.size(), need = first + faceCount * 6;
+    // An array that already holds vertices (several chunks in one) still
+    // grows geometrically.
+    if (need > vertices.capacity())
+        vertices.reserve(first == 0 ? need : std::max(need, 2 * vertices.capacity()));
+    vertices.resize(need);
+    ChunkVertex* out = vertices.data() + first;
+    for (int i = 0; i < rowCount; ++i) {
+        const RowFaces& r = rowFaces[i];
+        unsigned faces = r.any;
+        while (faces != 0) {
+            const int bit = __builtin_ctz(faces);
+            faces &= faces - 1;
+            const int x = x0 - 1 + bit;
+            for (int k = 0; k < 6; ++k)
+                if (r.masks[k] >> bit & 1u) {
+                    const int nx = x + NeighbourOffsets[k][0];
+                    const int ny = r.y + NeighbourOffsets[k][1];
+                    const int nz = r.z + NeighbourOffsets[k][2];
+                    WriteFace(out, k, map.At(nx, ny, nz), nx, ny, nz);
+                    out += 6;
+                }
+        }
+    }
 }

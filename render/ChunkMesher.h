@@ -49,5 +49,6 @@ void EmitFace(const Map& map, int k, VertexArray& vertices, int x, int y, int z)
 // Appends every face of chunk (cx, cy, cz) that touches Air, in the order of
 // the Air voxel in front of it (z, y, x ascending over the chunk and the
 // one-voxel layer around it) and then ascending k. Faces on the map's outer
-// boundary and between solid voxels are never emitted.
+// boundary and between solid voxels are never emitted. An empty array with
+// too little room grows once, to exactly the size the faces need.
 void MeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& vertices);

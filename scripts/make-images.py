@@ -123,4 +123,6 @@ def main():
 
 
 if __name__ == "__main__":
+    import argparse
+    argparse.ArgumentParser(description="Draws data/splash.png and data/menu.bmp afresh.").parse_args()
     main()

@@ -189,8 +189,10 @@ TEST(GlRender, EmptyLightPoolDrawsUnlitWithoutCrashing)
 
 TEST(GlRender, MenuStateShowsItsPictureCentred)
 {
-    char dir[] = "/tmp/veldmarrow-menu-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/veldmarrow-menu-XXXXXX";
+    char* dir = mkdtemp(&pattern[0]);
+    ASSERT_NE(dir, nullptr);
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     // A 31 x 21 picture: red left half, blue right half.
@@ -233,6 +235,7 @@ TEST(GlRender, MenuStateShowsItsPictureCentred)
     }
     std::remove("menu.bmp");
     ASSERT_EQ(chdir(cwd), 0);
+    rmdir(dir);
 }
 
 int main(int argc, char** argv)

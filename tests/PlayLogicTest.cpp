@@ -12,6 +12,9 @@
 
 namespace {
 
+// SDL key codes of the keys the controller reads.
+const int KeyW = 119, KeyS = 115, KeyD = 100, KeySpace = 32;
+
 struct Rig {
     Camera camera{256, 256, 128, 80, 0.1f, 10000, 4.0f / 3};
     FreeLookController controller;
@@ -27,7 +30,7 @@ TEST(FreeLookController, KeysMoveAlongTheHeading)
 {
     {
         Rig r;
-        r.keys['w'] = 1;
+        r.keys[KeyW] = 1;
         r.Step();
         EXPECT_NEAR(r.Moved(1), 0.075f, 1e-4);
         EXPECT_NEAR(r.Moved(0), 0.0f, 1e-4);
@@ -35,24 +38,24 @@ TEST(FreeLookController, KeysMoveAlongTheHeading)
     }
     {
         Rig r;
-        r.keys['d'] = 1;
+        r.keys[KeyD] = 1;
         r.Step();
         EXPECT_NEAR(r.Moved(0), 0.075f, 1e-4);
-        r.keys['d'] = 0;
-        r.keys[' '] = 1;
+        r.keys[KeyD] = 0;
+        r.keys[KeySpace] = 1;
         r.Step();
         EXPECT_NEAR(r.Moved(2), 0.075f, 1e-5);
     }
     {
         Rig r;
-        r.keys['w'] = r.keys['s'] = 1;
+        r.keys[KeyW] = r.keys[KeyS] = 1;
         r.Step();
         EXPECT_NEAR(r.Moved(0), 0.0f, 1e-5);
         EXPECT_NEAR(r.Moved(1), 0.0f, 1e-5);
     }
     {
         Rig r;
-        r.keys['w'] = r.keys['d'] = 1;
+        r.keys[KeyW] = r.keys[KeyD] = 1;
         r.Step();
         EXPECT_NEAR(std::hypot(r.Moved(0), r.Moved(1)), 0.075 * std::sqrt(2.0), 1e-4);
     }
@@ -60,7 +63,7 @@ TEST(FreeLookController, KeysMoveAlongTheHeading)
         Rig r; // looking straight down, W still moves horizontally
         r.Step(0, 2000);
         EXPECT_EQ(r.camera.pitch, -90.0f);
-        r.keys['w'] = 1;
+        r.keys[KeyW] = 1;
         r.Step();
         EXPECT_NEAR(r.Moved(1), 0.075f, 1e-4);
         EXPECT_NEAR(r.Moved(2), 0.0f, 1e-5);

@@ -56,6 +56,7 @@ struct HostFixture : ::testing::Test {
         std::ofstream(name, std::ios::binary) << script;
         Settings s = defaultSettings;
         LoadSettings(host, name, s);
+        std::remove(name.c_str());
         return s;
     }
 };

@@ -152,7 +152,7 @@ def make_workdir(settings=None, files=None):
 class Program:
     """The real program in a temporary working directory."""
 
-    def __init__(self, display, settings=None, files=None, env=None, workdir=None):
+    def __init__(self, display, settings=None, files=None, env=None, workdir=None, binary=None):
         self.display = display
         self.owns_dir = workdir is None
         self.dir = workdir or make_workdir(settings, files)
@@ -164,7 +164,7 @@ class Program:
         self.stderr_path = os.path.join(self.dir if self.owns_dir else tempfile.mkdtemp(prefix="veldmarrow-e2e-"),
                                         "stderr.txt")
         with open(self.stderr_path, "wb") as stderr:
-            self.process = subprocess.Popen([BINARY], cwd=self.dir, env=run_env, stdout=subprocess.DEVNULL,
+            self.process = subprocess.Popen([binary or BINARY], cwd=self.dir, env=run_env, stdout=subprocess.DEVNULL,
                                             stderr=stderr, stdin=subprocess.DEVNULL)
         self.window = None
 

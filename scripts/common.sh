@@ -1,0 +1,45 @@
+# Sourced by the other scripts: where the checkout and the build trees are,
+# their usage texts, and a check that the build folder can be written.
+# BUILD_DIR (default: build/ in the checkout) is the Release tree; the
+# sanitizer and fuzz trees sit beside it as BUILD_DIR-sanitize and BUILD_DIR-fuzz.
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build_dir=$(realpath -m "${BUILD_DIR:-$root/build}")
+sanitize_dir=$build_dir-sanitize
+fuzz_dir=$build_dir-fuzz
+script_name="scripts/$(basename "$0")"
+
+# usage TEXT "$@": prints TEXT and exits 0 on -h or --help.
+usage() {
+  local text=$1
+  shift
+  case "${1:-}" in -h | --help) printf '%s\n' "$text"; exit 0 ;; esac
+}
+
+# reject ARG: one line saying what was not understood, status 2.
+reject() {
+  echo "$script_name: unknown argument '$1' (see $script_name --help)" >&2
+  exit 2
+}
+
+# writable DIR: makes DIR or says in one line what to do instead.
+writable() {
+  if ! mkdir -p "$1" 2>/dev/null || [[ ! -w "$1" ]]; then
+    echo "$script_name: cannot write the build folder $1; set BUILD_DIR to a writable folder, e.g. BUILD_DIR=\$HOME/veldmarrow-build $script_name" >&2
+    exit 1
+  fi
+}
+
+# use_sdl: VELDMARROW_SDL=compat puts the SDL2-based SDL 1.2 in front of the
+# classic library for whatever runs next; classic (or unset) keeps the classic one.
+use_sdl() {
+  case "${VELDMARROW_SDL:-classic}" in
+    classic) ;;
+    compat)
+      local dir
+      dir=$(ls -d /usr/lib/*/sdl12-compat 2>/dev/null | head -n 1)
+      [[ -n $dir ]] || { echo "$script_name: the SDL2-based SDL 1.2 is not installed (apt-get install libsdl1.2-compat)" >&2; exit 1; }
+      export LD_LIBRARY_PATH=$dir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
+      ;;
+    *) echo "$script_name: VELDMARROW_SDL must be classic or compat, not '$VELDMARROW_SDL'" >&2; exit 2 ;;
+  esac
+}
