@@ -2,10 +2,8 @@
 #include "render/Chunk.h"
 
 #include <GL/gl.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
-#include <cstdint>
+#include "render/ScratchPages.h"
 
 Chunk::~Chunk()
 {
@@ -45,15 +43,7 @@ void BuildChunk(const Map& map, Chunk& chunk, int cx, int cy, int cz)
     chunk.hasGeometry = true;
     chunk.displayList = CompileDisplayList(chunk.vertices);
     chunk.vertices.clear(); // storage kept for the next build
-    ReleaseScratchPages(chunk.vertices);
-}
-
-void ReleaseScratchPages(VertexArray& vertices)
-{
-    static const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const auto begin = reinterpret_cast<std::uintptr_t>(vertices.data());
-    const std::uintptr_t end = begin + vertices.capacity() * sizeof(ChunkVertex);
-    const std::uintptr_t first = (begin + page - 1) & ~(page - 1), last = end & ~(page - 1);
-    if (vertices.empty() && first < last)
-        madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+    // The storage stays allocated for the next build; its memory goes back
+    // to the system until then.
+    ReleasePages(chunk.vertices.data(), chunk.vertices.capacity() * sizeof(ChunkVertex));
 }

@@ -25,10 +25,6 @@ struct Chunk {
 // least one vertex.
 unsigned int CompileDisplayList(const VertexArray& vertices);
 
-// Gives the memory pages lying wholly inside an empty array's storage back to
-// the system, keeping the storage itself: the next build writes them afresh.
-void ReleaseScratchPages(VertexArray& vertices);
-
 // Replaces the chunk's display list with its current faces and sets its
 // bounds. Needs a current OpenGL context with the vertex, normal and colour
 // client arrays enabled; no list is made for a chunk without faces.

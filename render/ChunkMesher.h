@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "render/ScratchPages.h"
+
 class Map;
 
 const int ChunkSize = 16;
@@ -19,6 +21,8 @@ struct ChunkVertex {
 static_assert(sizeof(ChunkVertex) == 28, "ChunkVertex is handed to OpenGL with stride 28");
 
 // Grows without zero-filling: every vertex is written whole right after.
+// The pages of a new block are supplied in one go, since all of it is
+// written at once.
 template <typename T>
 struct UninitialisedAllocator : std::allocator<T> {
     template <typename U>
@@ -28,6 +32,12 @@ struct UninitialisedAllocator : std::allocator<T> {
     UninitialisedAllocator() = default;
     template <typename U>
     UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n)
+    {
+        T* p = std::allocator<T>::allocate(n);
+        PopulatePages(p, n * sizeof(T));
+        return p;
+    }
     template <typename U>
     void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
     template <typename U, typename... Args>
