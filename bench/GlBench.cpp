@@ -65,33 +65,40 @@ struct Floors {
     std::size_t vertices = 0, capacityBytes = 0;
 };
 
+// Calls visit(cx, cy, cz, i) for every chunk of the map in the renderer's
+// order, i counting from 0.
+template <typename Visit>
+void ForEachChunk(const Map& map, Visit visit)
+{
+    std::size_t i = 0;
+    for (int cz = 0; cz < map.height / ChunkSize; ++cz)
+        for (int cy = 0; cy < map.depth / ChunkSize; ++cy)
+            for (int cx = 0; cx < map.width / ChunkSize; ++cx)
+                visit(cx, cy, cz, i++);
+}
+
 // The parts of building the renderer, each alone: meshing every chunk into
 // one warm array, meshing into a new array per chunk as the renderer does,
 // and compiling those same arrays into display lists.
 Floors MeasureFloors(const Map& map)
 {
-    const int chunksX = map.width / ChunkSize, chunksY = map.depth / ChunkSize, chunksZ = map.height / ChunkSize;
+    const std::size_t chunkCount =
+        static_cast<std::size_t>(map.width / ChunkSize) * (map.depth / ChunkSize) * (map.height / ChunkSize);
     Floors f;
     {
         VertexArray warm;
         for (int pass = 0; pass < 2; ++pass) { // the first pass sizes the array
             const auto start = Clock::now();
-            for (int cz = 0; cz < chunksZ; ++cz)
-                for (int cy = 0; cy < chunksY; ++cy)
-                    for (int cx = 0; cx < chunksX; ++cx) {
-                        warm.clear();
-                        MeshChunk(map, cx, cy, cz, warm);
-                    }
+            ForEachChunk(map, [&](int cx, int cy, int cz, std::size_t) {
+                warm.clear();
+                MeshChunk(map, cx, cy, cz, warm);
+            });
             f.meshWarm = Milliseconds(start, Clock::now());
         }
     }
-    std::vector<VertexArray> arrays(static_cast<std::size_t>(chunksX * chunksY * chunksZ));
+    std::vector<VertexArray> arrays(chunkCount);
     auto start = Clock::now();
-    std::size_t i = 0;
-    for (int cz = 0; cz < chunksZ; ++cz)
-        for (int cy = 0; cy < chunksY; ++cy)
-            for (int cx = 0; cx < chunksX; ++cx)
-                MeshChunk(map, cx, cy, cz, arrays[i++]);
+    ForEachChunk(map, [&](int cx, int cy, int cz, std::size_t i) { MeshChunk(map, cx, cy, cz, arrays[i]); });
     f.meshFresh = Milliseconds(start, Clock::now());
     for (const VertexArray& a : arrays) {
         f.vertices += a.size();
@@ -99,13 +106,10 @@ Floors MeasureFloors(const Map& map)
     }
     // Again into the same arrays: the same work without first-touch faults.
     start = Clock::now();
-    i = 0;
-    for (int cz = 0; cz < chunksZ; ++cz)
-        for (int cy = 0; cy < chunksY; ++cy)
-            for (int cx = 0; cx < chunksX; ++cx) {
-                arrays[i].clear();
-                MeshChunk(map, cx, cy, cz, arrays[i++]);
-            }
+    ForEachChunk(map, [&](int cx, int cy, int cz, std::size_t i) {
+        arrays[i].clear();
+        MeshChunk(map, cx, cy, cz, arrays[i]);
+    });
     f.meshTouched = Milliseconds(start, Clock::now());
 
     std::vector<GLuint> lists;
@@ -125,25 +129,22 @@ Floors MeasureFloors(const Map& map)
 
     // The renderer's own order, chunk by chunk into new arrays: mesh,
     // compile, give the pages back; each part's time summed.
-    std::vector<VertexArray> own(static_cast<std::size_t>(chunksX * chunksY * chunksZ));
-    i = 0;
-    for (int cz = 0; cz < chunksZ; ++cz)
-        for (int cy = 0; cy < chunksY; ++cy)
-            for (int cx = 0; cx < chunksX; ++cx) {
-                VertexArray& a = own[i++];
-                const auto t0 = Clock::now();
-                MeshChunk(map, cx, cy, cz, a);
-                const auto t1 = Clock::now();
-                f.inOrderMesh += Milliseconds(t0, t1);
-                if (a.empty())
-                    continue;
-                lists.push_back(CompileDisplayList(a));
-                const auto t2 = Clock::now();
-                a.clear();
-                ReleasePages(a.data(), a.capacity() * sizeof(ChunkVertex));
-                f.inOrderCompile += Milliseconds(t1, t2);
-                f.inOrderRelease += Milliseconds(t2, Clock::now());
-            }
+    std::vector<VertexArray> own(chunkCount);
+    ForEachChunk(map, [&](int cx, int cy, int cz, std::size_t i) {
+        VertexArray& a = own[i];
+        const auto t0 = Clock::now();
+        MeshChunk(map, cx, cy, cz, a);
+        const auto t1 = Clock::now();
+        f.inOrderMesh += Milliseconds(t0, t1);
+        if (a.empty())
+            return;
+        lists.push_back(CompileDisplayList(a));
+        const auto t2 = Clock::now();
+        a.clear();
+        ReleasePages(a.data(), a.capacity() * sizeof(ChunkVertex));
+        f.inOrderCompile += Milliseconds(t1, t2);
+        f.inOrderRelease += Milliseconds(t2, Clock::now());
+    });
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
@@ -217,15 +218,12 @@ int main(int argc, char** argv)
         glEnableClientState(GL_VERTEX_ARRAY);
         glEnableClientState(GL_NORMAL_ARRAY);
         glEnableClientState(GL_COLOR_ARRAY);
-        for (int cz = 0; cz < 16; ++cz)
-            for (int cy = 0; cy < 32; ++cy)
-                for (int cx = 0; cx < 32; ++cx) {
-                    vertices.clear();
-                    ReferenceMeshChunk(map, cx, cy, cz, vertices);
-                    if (vertices.empty())
-                        continue;
-                    lists.push_back(CompileDisplayList(vertices));
-                }
+        ForEachChunk(map, [&](int cx, int cy, int cz, std::size_t) {
+            vertices.clear();
+            ReferenceMeshChunk(map, cx, cy, cz, vertices);
+            if (!vertices.empty())
+                lists.push_back(CompileDisplayList(vertices));
+        });
         glFinish();
         const auto l2 = Clock::now();
         std::printf("literal generate map         %7.1f ms\n", Milliseconds(l0, l1));

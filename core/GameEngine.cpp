@@ -108,22 +108,21 @@ void GameEngine::Init()
         SDL_GL_SetAttribute(attribute.first, attribute.second);
 
     screen = SDL_SetVideoMode(s.screenWidth, s.screenHeight, bitsPerPixel, flags);
-    const std::string mode = "cannot set the video mode " + std::to_string(s.screenWidth) + "x" +
-                             std::to_string(s.screenHeight) + " at " + std::to_string(bitsPerPixel) +
-                             " bits with OpenGL (antialiasing " + std::to_string(s.antialiasing) + "): ";
-    if (screen == nullptr) {
-        const std::string reason = mode + SDL_GetError();
+    const auto modeFailed = [&](const std::string& why) {
+        const std::string reason = "cannot set the video mode " + std::to_string(s.screenWidth) + "x" +
+                                   std::to_string(s.screenHeight) + " at " + std::to_string(bitsPerPixel) +
+                                   " bits with OpenGL (antialiasing " + std::to_string(s.antialiasing) + "): " + why;
         SDL_Quit();
         FatalExit(3, reason);
-    }
+    };
+    if (screen == nullptr)
+        modeFailed(SDL_GetError());
     // The classic library refuses a sample count the driver cannot give; the
     // SDL2-based one quietly gives fewer. Refuse it on both.
     if (s.antialiasing > 0) {
         const int samples = ObtainedSamples();
-        if (samples < s.antialiasing) {
-            SDL_Quit();
-            FatalExit(3, mode + "the driver gave " + std::to_string(samples) + " samples");
-        }
+        if (samples < s.antialiasing)
+            modeFailed("the driver gave " + std::to_string(samples) + " samples");
     }
     fullscreen = s.fullscreen;
     running = true;

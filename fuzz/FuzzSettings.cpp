@@ -42,12 +42,14 @@ bool ExpectedFlag(lua_State* L, const char* name)
 }
 
 // One file per process, in TMPDIR, removed when the fuzzer exits.
-std::string ScratchFile()
+const std::string& ScratchFile()
 {
-    const char* dir = std::getenv("TMPDIR");
-    static std::string path = std::string(dir != nullptr && dir[0] != '\0' ? dir : "/tmp") +
-                              "/veldmarrow-fuzz-settings-" + std::to_string(getpid()) + ".lua";
-    std::atexit([] { std::remove(path.c_str()); });
+    static const std::string path = [] {
+        const char* dir = std::getenv("TMPDIR");
+        std::atexit([] { std::remove(ScratchFile().c_str()); });
+        return std::string(dir != nullptr && dir[0] != '\0' ? dir : "/tmp") + "/veldmarrow-fuzz-settings-" +
+               std::to_string(getpid()) + ".lua";
+    }();
     return path;
 }
 
@@ -55,7 +57,7 @@ std::string ScratchFile()
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const std::string path = ScratchFile();
+    const std::string& path = ScratchFile();
     {
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

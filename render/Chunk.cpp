@@ -42,8 +42,8 @@ void BuildChunk(const Map& map, Chunk& chunk, int cx, int cy, int cz)
     }
     chunk.hasGeometry = true;
     chunk.displayList = CompileDisplayList(chunk.vertices);
-    chunk.vertices.clear(); // storage kept for the next build
     // The storage stays allocated for the next build; its memory goes back
     // to the system until then.
+    chunk.vertices.clear();
     ReleasePages(chunk.vertices.data(), chunk.vertices.capacity() * sizeof(ChunkVertex));
 }
