@@ -29,13 +29,24 @@ writable() {
   fi
 }
 
-# use_sdl: VELDMARROW_SDL=compat puts the SDL2-based SDL 1.2 in front of the
-# classic library for whatever runs next; classic (or unset) keeps the classic one.
+# sdl_default_is_compat: true when the system's own SDL 1.2 is the SDL2-based
+# library (Debian 13 and later), not the classic 1.2.15.
+sdl_default_is_compat() {
+  [[ $(dpkg-query -W -f='${source:Package}' "libsdl1.2debian:$(dpkg --print-architecture)" 2>/dev/null) == sdl12-compat ]]
+}
+
+# use_sdl: VELDMARROW_SDL chooses the SDL 1.2 for whatever runs next: classic
+# or compat (the SDL2-based one); unset keeps the system's own. Where the
+# SDL2-based library sits beside the classic one, compat puts it in front.
 use_sdl() {
-  case "${VELDMARROW_SDL:-classic}" in
-    classic) ;;
+  local dir
+  case "${VELDMARROW_SDL:-}" in
+    "") ;;
+    classic)
+      ! sdl_default_is_compat || { echo "$script_name: this system has only the SDL2-based SDL 1.2, not the classic library" >&2; exit 1; }
+      ;;
     compat)
-      local dir
+      sdl_default_is_compat && return 0
       dir=$(ls -d /usr/lib/*/sdl12-compat 2>/dev/null | head -n 1)
       [[ -n $dir ]] || { echo "$script_name: the SDL2-based SDL 1.2 is not installed (apt-get install libsdl1.2-compat)" >&2; exit 1; }
       export LD_LIBRARY_PATH=$dir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
