@@ -1,5 +1,6 @@
 // Differential meshing: arbitrary voxel patterns in and around one chunk,
-// the fast mesher against the literal reference scan, byte for byte.
+// the fast mesher (with each row-scan form) against the literal reference
+// scan, byte for byte.
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -29,10 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 const std::uint8_t b = size ? data[i++ % size] : 0;
                 map->voxels[map->Index(x, y, z)] = b < 100 ? 0 : b < 200 ? 3 : static_cast<std::uint8_t>(b % 6);
             }
-    VertexArray fast, slow;
+    VertexArray fast, portable, slow;
     MeshChunk(*map, cx, cy, cz, fast);
+    MeshChunk(*map, cx, cy, cz, portable, RowScanForm::Portable);
     ReferenceMeshChunk(*map, cx, cy, cz, slow);
-    if (!SameVertices(fast, slow))
+    if (!SameVertices(fast, slow) || !SameVertices(portable, slow))
         std::abort();
     for (int z = z0; z <= z1; ++z)
         for (int y = y0; y <= y1; ++y)

@@ -4,18 +4,17 @@
 // chunk's own voxels and bits 0 and 17 the surrounding layer. For every row
 // of the scanned region the masks say, per face k, which Air voxels have a
 // solid neighbour inside the chunk; walking the set bits upward reproduces
-// the voxel-by-voxel scan order exactly.
+// the voxel-by-voxel scan order exactly. The row scans themselves are in
+// RowScan.h, in an SSE2 and a portable form.
 #include "render/ChunkMesher.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "core/BitCount.h"
+#include "render/RowScan.h"
 #include "world/Map.h"
 #include "world/VoxelType.h"
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 const int NeighbourOffsets[6][3] = {{-1, 0, 0}, {1, 0, 0}, {0, -1, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 1}};
 
@@ -70,64 +69,12 @@ inline void WriteFace(ChunkVertex* out, int k, unsigned type, int x, int y, int 
     }
 }
 
-// Solid bits of the 16 voxels starting at `row`, bit j for row[j].
-inline unsigned SolidMask16(const std::uint8_t* row)
-{
-#ifdef __SSE2__
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
-    const unsigned air = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128())));
-    return ~air & 0xFFFFu;
-#else
-    unsigned mask = 0;
-    for (int j = 0; j < 16; ++j)
-        mask |= (row[j] != 0 ? 1u : 0u) << j;
-    return mask;
-#endif
-}
-
-// Whether 16 voxels from `row` hold any solid voxel and any Air voxel.
-struct RowSummary {
-    bool anySolid = false;
-    bool anyAir = false;
-};
-
-#ifdef __SSE2__
-// Sums up many rows at once: OR finds a solid byte, unsigned minimum an Air one.
-struct RowAccumulator {
-    __m128i any = _mm_setzero_si128();
-    __m128i least = _mm_set1_epi8(static_cast<char>(0xFF));
-    void Add(const std::uint8_t* row)
-    {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
-        any = _mm_or_si128(any, v);
-        least = _mm_min_epu8(least, v);
-    }
-    RowSummary Summary() const
-    {
-        const __m128i zero = _mm_setzero_si128();
-        return {_mm_movemask_epi8(_mm_cmpeq_epi8(any, zero)) != 0xFFFF,
-                _mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) != 0};
-    }
-};
-#else
-struct RowAccumulator {
-    RowSummary summary;
-    void Add(const std::uint8_t* row)
-    {
-        for (int j = 0; j < 16; ++j) {
-            summary.anySolid |= row[j] != 0;
-            summary.anyAir |= row[j] == 0;
-        }
-    }
-    RowSummary Summary() const { return summary; }
-};
-#endif
-
 // For an all-solid chunk: true when every voxel across its six faces is
 // solid too (or the map ends there), so it has no faces at all.
+template <typename Scan>
 bool SealedSolid(const Map& map, int x0, int y0, int z0)
 {
-    RowAccumulator layers;
+    typename Scan::Accumulator layers;
     for (int i = 0; i < ChunkSize; ++i) {
         if (y0 > 0)
             layers.Add(&map.voxels[map.Index(x0, y0 - 1, z0 + i)]);
@@ -159,26 +106,29 @@ void EmitFace(const Map& map, int k, VertexArray& vertices, int x, int y, int z)
     WriteFace(vertices.data() + at, k, map.At(x, y, z), x, y, z);
 }
 
-void MeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& vertices)
+namespace {
+
+template <typename Scan>
+void MeshChunkWith(const Map& map, int cx, int cy, int cz, VertexArray& vertices)
 {
     const int x0 = cx * ChunkSize, y0 = cy * ChunkSize, z0 = cz * ChunkSize;
     const int W = map.width, D = map.depth, H = map.height;
 
     // Most chunks are all Air or buried solid: settle those in one pass.
     // Faces belong to solid voxels of this chunk.
-    RowAccumulator rows;
+    typename Scan::Accumulator rows;
     for (int lz = 0; lz < ChunkSize; ++lz)
         for (int ly = 0; ly < ChunkSize; ++ly)
             rows.Add(&map.voxels[map.Index(x0, y0 + ly, z0 + lz)]);
     const RowSummary summary = rows.Summary();
-    if (!summary.anySolid || (!summary.anyAir && SealedSolid(map, x0, y0, z0)))
+    if (!summary.anySolid || (!summary.anyAir && SealedSolid<Scan>(map, x0, y0, z0)))
         return;
 
     // The chunk's own rows: in-chunk solid masks at bits 1..16.
     unsigned inChunk[ChunkSize][ChunkSize];
     for (int lz = 0; lz < ChunkSize; ++lz)
         for (int ly = 0; ly < ChunkSize; ++ly)
-            inChunk[lz][ly] = SolidMask16(&map.voxels[map.Index(x0, y0 + ly, z0 + lz)]) << 1;
+            inChunk[lz][ly] = Scan::SolidMask16(&map.voxels[map.Index(x0, y0 + ly, z0 + lz)]) << 1;
 
     auto solidInChunk = [&](int y, int z) -> unsigned {
         const int ly = y - y0, lz = z - z0;
@@ -214,7 +164,7 @@ void MeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& vertices)
             if (candidates == 0)
                 continue;
             const std::uint8_t* row = &map.voxels[map.Index(x0, y, z)];
-            unsigned solid = SolidMask16(row) << 1;
+            unsigned solid = Scan::SolidMask16(row) << 1;
             if (hasLow && row[-1] != 0)
                 solid |= 1u;
             if (hasHigh && row[ChunkSize] != 0)
@@ -228,7 +178,7 @@ void MeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& vertices)
             r.any = candidates & open;
             for (int k = 0; k < 6; ++k) {
                 r.masks[k] = faceMasks[k] & open;
-                faceCount += static_cast<unsigned>(__builtin_popcount(r.masks[k]));
+                faceCount += static_cast<unsigned>(PopCount(r.masks[k]));
             }
         }
     if (faceCount == 0)
@@ -245,7 +195,7 @@ void MeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& vertices)
         const RowFaces& r = rowFaces[i];
         unsigned faces = r.any;
         while (faces != 0) {
-            const int bit = __builtin_ctz(faces);
+            const int bit = LowestBit(faces);
             faces &= faces - 1;
             const int x = x0 - 1 + bit;
             for (int k = 0; k < 6; ++k)
@@ -258,4 +208,14 @@ void MeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& vertices)
                 }
         }
     }
+}
+
+} // namespace
+
+void MeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& vertices, RowScanForm form)
+{
+    if (form == RowScanForm::Portable)
+        MeshChunkWith<PortableRowScan>(map, cx, cy, cz, vertices);
+    else
+        MeshChunkWith<NativeRowScan>(map, cx, cy, cz, vertices);
 }

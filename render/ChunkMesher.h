@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "render/RowScan.h"
 #include "render/ScratchPages.h"
 
 class Map;
@@ -60,5 +61,7 @@ void EmitFace(const Map& map, int k, VertexArray& vertices, int x, int y, int z)
 // the Air voxel in front of it (z, y, x ascending over the chunk and the
 // one-voxel layer around it) and then ascending k. Faces on the map's outer
 // boundary and between solid voxels are never emitted. An empty array with
-// too little room grows once, to exactly the size the faces need.
-void MeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& vertices);
+// too little room grows once, to exactly the size the faces need. Both row
+// scan forms give the same bytes; the portable one is there for the tests.
+void MeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& vertices,
+               RowScanForm form = RowScanForm::Native);

@@ -3,6 +3,7 @@ real input: xdotool for keys and the mouse, a real WM_DELETE_WINDOW for the
 close request, ImageMagick for screenshots."""
 import glob
 import os
+import shlex
 import shutil
 import subprocess
 import tempfile
@@ -11,6 +12,10 @@ import time
 BINARY = os.environ.get("VELDMARROW_BINARY", os.path.join(os.path.dirname(__file__), "../../build/veldmarrow"))
 DATA = os.environ.get("VELDMARROW_DATA", os.path.join(os.path.dirname(__file__), "../../data"))
 CLOSE_TOOL = os.environ.get("VELDMARROW_CLOSE_TOOL", os.path.join(os.path.dirname(BINARY), "tests/send_close_request"))
+
+# A command that runs the program for it, e.g. "qemu-aarch64-static" for a
+# build for another processor; empty to run the program directly.
+RUNNER = shlex.split(os.environ.get("VELDMARROW_RUNNER", ""))
 
 # The SDL2-based SDL 1.2, installed beside the classic library.
 SDL_COMPAT_DIR = os.environ.get("VELDMARROW_SDL_COMPAT_DIR") or next(iter(sorted(glob.glob("/usr/lib/*/sdl12-compat"))),
@@ -152,7 +157,7 @@ def make_workdir(settings=None, files=None):
 class Program:
     """The real program in a temporary working directory."""
 
-    def __init__(self, display, settings=None, files=None, env=None, workdir=None, binary=None):
+    def __init__(self, display, settings=None, files=None, env=None, workdir=None, binary=None, runner=None):
         self.display = display
         self.owns_dir = workdir is None
         self.dir = workdir or make_workdir(settings, files)
@@ -164,7 +169,8 @@ class Program:
         self.stderr_path = os.path.join(self.dir if self.owns_dir else tempfile.mkdtemp(prefix="veldmarrow-e2e-"),
                                         "stderr.txt")
         with open(self.stderr_path, "wb") as stderr:
-            self.process = subprocess.Popen([binary or BINARY], cwd=self.dir, env=run_env, stdout=subprocess.DEVNULL,
+            command = (RUNNER if runner is None else runner) + [binary or BINARY]
+            self.process = subprocess.Popen(command, cwd=self.dir, env=run_env, stdout=subprocess.DEVNULL,
                                             stderr=stderr, stdin=subprocess.DEVNULL)
         self.window = None
 
