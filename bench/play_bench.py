@@ -5,10 +5,13 @@ process's peak resident memory. Given several builds, runs them in turn, run
 by run, so that they share the machine's ups and downs, and prints them side
 by side.
 
-Usage: play_bench.py [--runs N] [LABEL=BINARY ...]
-(default: one build, VELDMARROW_BINARY; VELDMARROW_DATA as for the e2e tests)"""
+Usage: play_bench.py [--runs N] [--first-frame-only] [LABEL=BINARY ...]
+(default: one build, VELDMARROW_BINARY; VELDMARROW_DATA as for the e2e tests).
+BINARY may be a command line that runs the program, e.g.
+arm64="qemu-aarch64-static build-arm64/veldmarrow" for an emulated build."""
 import argparse
 import os
+import shlex
 import statistics
 import sys
 import time
@@ -21,8 +24,8 @@ SEED = {"VELDMARROW_SEED": "20261207"}
 PREFIX = "timeGetTime delta: "
 
 
-def first_frame_latency(display, binary):
-    program = Program(display, settings=SETTINGS, env=SEED, binary=binary)
+def first_frame_latency(display, command):
+    program = Program(display, settings=SETTINGS, env=SEED, binary=command[-1], runner=command[:-1])
     try:
         program.wait_window()
         program.wait_log("IntroState Init")
@@ -37,8 +40,8 @@ def first_frame_latency(display, binary):
         program.close()
 
 
-def frame_times(display, binary, passes):
-    program = Program(display, settings=SETTINGS, env=SEED, binary=binary)
+def frame_times(display, command, passes):
+    program = Program(display, settings=SETTINGS, env=SEED, binary=command[-1], runner=command[:-1])
     try:
         program.wait_window()
         program.wait_log("IntroState Init")
@@ -62,16 +65,22 @@ def frame_times(display, binary, passes):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--first-frame-only", action="store_true",
+                        help="only the key-to-first-frame times (emulated builds take a second a frame)")
     parser.add_argument("builds", nargs="*", metavar="LABEL=BINARY")
     args = parser.parse_args()
-    builds = [b.split("=", 1) for b in args.builds] or [["program", BINARY]]
+    # The program runs in a folder of its own: its path must not be relative.
+    builds = [(label, shlex.split(command)[:-1] + [os.path.abspath(shlex.split(command)[-1])])
+              for label, command in (b.split("=", 1) for b in args.builds)]
+    builds = builds or [("program", [BINARY])]
     display = VirtualDisplay(800, 600)
     try:
         latencies = {label: [] for label, _ in builds}
         for _ in range(args.runs):
-            for label, binary in builds:
-                latencies[label].append(first_frame_latency(display, binary))
-        frames = {label: frame_times(display, binary, 250) for label, binary in builds}
+            for label, command in builds:
+                latencies[label].append(first_frame_latency(display, command))
+        frames = {} if args.first_frame_only else {label: frame_times(display, command, 250)
+                                                   for label, command in builds}
     finally:
         display.stop()
     print("%-46s" % "" + "".join("%22s" % label for label, _ in builds))
@@ -79,6 +88,8 @@ def main():
           "".join("%20.3f s" % statistics.median(latencies[label]) for label, _ in builds))
     print("%-46s" % "  (min to max)" +
           "".join("%22s" % ("%.3f to %.3f" % (min(latencies[l]), max(latencies[l]))) for l, _ in builds))
+    if not frames:
+        return
     for name, pick in (("frame time over the terrain, median", lambda t: statistics.median(t)),
                        ("frame time over the terrain, p90", lambda t: sorted(t)[int(len(t) * 0.9)])):
         print("%-46s" % ("%s (250)" % name) + "".join("%19.0f ms" % pick(frames[l][0]) for l, _ in builds))

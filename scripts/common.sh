@@ -1,11 +1,13 @@
 # Sourced by the other scripts: where the checkout and the build trees are,
 # their usage texts, and a check that the build folder can be written.
 # BUILD_DIR (default: build/ in the checkout) is the Release tree; the
-# sanitizer and fuzz trees sit beside it as BUILD_DIR-sanitize and BUILD_DIR-fuzz.
+# sanitizer, fuzz and ARM64 trees sit beside it as BUILD_DIR-sanitize,
+# BUILD_DIR-fuzz and BUILD_DIR-arm64.
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=$(realpath -m "${BUILD_DIR:-$root/build}")
 sanitize_dir=$build_dir-sanitize
 fuzz_dir=$build_dir-fuzz
+arm64_dir=$build_dir-arm64
 script_name="scripts/$(basename "$0")"
 
 # usage TEXT "$@": prints TEXT and exits 0 on -h or --help.
@@ -53,4 +55,31 @@ use_sdl() {
       ;;
     *) echo "$script_name: VELDMARROW_SDL must be classic or compat, not '$VELDMARROW_SDL'" >&2; exit 2 ;;
   esac
+}
+
+# installed PACKAGE: whether the Debian package (name or name:arch) is
+# installed. Whole outputs are captured before matching: under pipefail an
+# early-exiting grep -q would fail the pipeline by closing it on the writer.
+installed() { [[ $(dpkg-query -W -f='${Status}' "$1" 2>/dev/null) == *"install ok installed"* ]]; }
+
+# install_missing PACKAGE...: installs with apt-get (through sudo when not
+# root) those of the Debian packages (name or name:arch) that are missing.
+install_missing() {
+  local missing=() p
+  for p in "$@"; do installed "$p" || missing+=("$p"); done
+  [[ ${#missing[@]} -eq 0 ]] && return 0
+  echo "Installing: ${missing[*]}"
+  as_root_or_say "install as root: apt-get install ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 -q update
+  "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 -q install -y --no-install-recommends "${missing[@]}"
+}
+
+# as_root_or_say WHAT: sets sudo=() when root, sudo=(sudo) when sudo is
+# there, and otherwise says WHAT to do instead in one line, status 1.
+as_root_or_say() {
+  sudo=()
+  [[ $(id -u) -eq 0 ]] && return 0
+  command -v sudo >/dev/null || { echo "$script_name: not root and no sudo: $1" >&2; exit 1; }
+  sudo=(sudo)
 }
