@@ -6,6 +6,7 @@
 #pragma once
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define VELDMARROW_HAVE_SSE2 1
@@ -35,19 +36,26 @@ struct PortableRowScan {
         // Takes in the 16 voxels row[0..15].
         void Add(const std::uint8_t* row)
         {
+            // A local copy: bytes read through `row` could otherwise alias
+            // the members, which keeps compilers from vectorising the loop.
+            std::uint8_t v[16];
+            std::memcpy(v, row, sizeof v);
             for (int j = 0; j < 16; ++j) {
-                any[j] = static_cast<std::uint8_t>(any[j] | row[j]);
-                least[j] = std::min(least[j], row[j]);
+                any[j] = static_cast<std::uint8_t>(any[j] | v[j]);
+                least[j] = std::min(least[j], v[j]);
             }
         }
         // What the rows added so far hold (no rows: neither solid nor Air).
         RowSummary Summary() const
         {
-            RowSummary s;
+            unsigned anyAll = 0, leastAll = 0xFF;
             for (int j = 0; j < 16; ++j) {
-                s.anySolid |= any[j] != 0;
-                s.anyAir |= least[j] == 0;
+                anyAll |= any[j];
+                leastAll = std::min<unsigned>(leastAll, least[j]);
             }
+            RowSummary s;
+            s.anySolid = anyAll != 0;
+            s.anyAir = leastAll == 0;
             return s;
         }
 
