@@ -175,8 +175,7 @@ int main(int argc, char** argv)
     std::printf("renderer: %s, allocator %s, %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
                 HeapAllocatorName(), tune ? "tuned" : "untuned");
 
-    RandomSource seeded = StandardRandom();
-    seeded.seed = [](unsigned) { std::srand(20261207); };
+    RandomSource seeded = FixedSeedRandom(20261207);
     const auto t0 = Clock::now();
     Map map(new BasicMapGenerator(seeded));
     const auto t1 = Clock::now();

@@ -20,9 +20,7 @@ const std::size_t VolumeBytes = 512u * 512 * 256;
 
 RandomSource FixedSeed()
 {
-    RandomSource r = StandardRandom();
-    r.seed = [](unsigned) { std::srand(20261207); };
-    return r;
+    return FixedSeedRandom(20261207);
 }
 
 Map& SharedWorld()

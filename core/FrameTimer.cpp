@@ -1,18 +1,7 @@
 // FrameTimer: the per-frame clock arithmetic, independent of any window.
 #include "core/FrameTimer.h"
 
-#include <ctime>
 #include <limits>
-
-std::uint32_t MonotonicMilliseconds()
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    // Unsigned arithmetic: the reading wraps exactly like a 32-bit tick counter.
-    std::uint64_t ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-                       static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<std::uint32_t>(ms);
-}
 
 void FrameTimer::Start()
 {
@@ -24,6 +13,7 @@ void FrameTimer::Start()
     frameCount = 0;
     fps = 0.0f;
     wrapped = false;
+    BeginMillisecondTimer();
     lastTime = clock();
 }
 
@@ -52,5 +42,5 @@ void FrameTimer::Tick()
 
 void FrameTimer::Stop()
 {
-    // The monotonic clock already has millisecond resolution; nothing to restore.
+    EndMillisecondTimer();
 }

@@ -3,12 +3,11 @@
 #pragma once
 #include <cstdint>
 
+#include "core/Platform.h"
+
 // A millisecond clock that wraps after 2^32 ms. Injectable so the arithmetic
 // can be tested with a scripted clock.
 using MillisecondClock = std::uint32_t (*)();
-
-// Milliseconds from a monotonic system clock, truncated to 32 bits.
-std::uint32_t MonotonicMilliseconds();
 
 class FrameTimer {
 public:
@@ -21,13 +20,13 @@ public:
     std::uint32_t frameCount = 0;
     float fps = 0.0f;
 
-    explicit FrameTimer(MillisecondClock clock = MonotonicMilliseconds) : clock(clock) {}
+    explicit FrameTimer(MillisecondClock clock = SystemMilliseconds) : clock(clock) {}
 
-    // Resets every member and takes the first clock reading.
+    // Resets every member, raises the timer resolution to 1 ms and takes the first clock reading.
     void Start();
     // Measures one frame: the time since the previous tick (or Start).
     void Tick();
-    // Gives back the timer resolution (nothing to give back on a monotonic clock).
+    // Gives back the timer resolution that Start raised.
     void Stop();
 
 private:

@@ -3,6 +3,7 @@
 
 #include "core/Fatal.h"
 #include "core/GameState.h"
+#include "core/Platform.h"
 
 #include <GL/gl.h>
 
@@ -32,13 +33,14 @@ bool ChooseVideoDefaults()
     // The classic library puts the window at the desktop's top-left corner,
     // the SDL2-based one centres it: centre it on both.
     if (!IsSet("SDL_VIDEO_CENTERED") && !IsSet("SDL_VIDEO_WINDOW_POS"))
-        setenv("SDL_VIDEO_CENTERED", "1", 1);
+        SetProcessEnvironment("SDL_VIDEO_CENTERED", "1");
     // With no display SDL would fall back to a driver that cannot show this
     // program: a text-mode one that writes escape codes to the terminal
     // (classic) or an invisible off-screen one (SDL2-based). Asking for X11
-    // makes SDL_Init fail instead, with a reason.
-    if (!IsSet("SDL_VIDEODRIVER") && !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) {
-        setenv("SDL_VIDEODRIVER", "x11", 1);
+    // makes SDL_Init fail instead, with a reason. Where no display variable
+    // exists (Windows) the desktop is always there.
+    if (DisplayVariableMatters() && !IsSet("SDL_VIDEODRIVER") && !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) {
+        SetProcessEnvironment("SDL_VIDEODRIVER", "x11");
         return true;
     }
     return false;

@@ -1,4 +1,4 @@
-// HeapTuning: mimalloc's or glibc's malloc parameters, whichever is linked.
+// HeapTuning: mimalloc's or the C library's malloc parameters, whichever is linked.
 #include "core/HeapTuning.h"
 
 #ifdef VELDMARROW_MIMALLOC
@@ -6,6 +6,8 @@
 #else
 #include <malloc.h>
 #endif
+
+#include "core/Platform.h"
 
 void TuneHeap()
 {
@@ -30,6 +32,6 @@ const char* HeapAllocatorName()
 #ifdef VELDMARROW_MIMALLOC
     return "mimalloc";
 #else
-    return "glibc";
+    return SystemHeapName();
 #endif
 }

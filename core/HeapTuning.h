@@ -5,8 +5,8 @@
 // the kernel after every frame: Mesa's software renderer frees and
 // re-allocates its large per-frame buffers, and re-faulting them costs more
 // than the frame's drawing (see docs/performance.md). Tunes whichever
-// allocator the program was built with (mimalloc or glibc's).
+// allocator the program was built with (mimalloc or the C library's).
 void TuneHeap();
 
-// "mimalloc" or "glibc": the allocator the program was built with.
+// The allocator the program was built with: "mimalloc", or the C library's own ("glibc", "msvcrt").
 const char* HeapAllocatorName();

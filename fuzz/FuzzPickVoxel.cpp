@@ -13,9 +13,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static std::unique_ptr<Map> map = [] {
-        RandomSource r = StandardRandom();
-        r.seed = [](unsigned) { std::srand(7); };
-        return std::unique_ptr<Map>(new Map(new BasicMapGenerator(r)));
+        return std::unique_ptr<Map>(new Map(new BasicMapGenerator(FixedSeedRandom(7))));
     }();
     if (size < 24)
         return 0;

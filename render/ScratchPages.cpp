@@ -1,36 +1,30 @@
-// ScratchPages: madvise on the whole pages inside a block of memory.
+// ScratchPages: page advice on the whole pages inside a block of memory.
 #include "render/ScratchPages.h"
-
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstdint>
 
+#include "core/Platform.h"
+
 namespace {
 
-// Calls madvise on the whole pages inside the block, if there are any.
-void AdviseInside(void* data, std::size_t bytes, int advice)
+// Calls `advise` on the whole pages inside the block, if there are any.
+void AdviseInside(void* data, std::size_t bytes, void (*advise)(void*, std::size_t))
 {
-    static const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t page = PageSize();
     const auto begin = reinterpret_cast<std::uintptr_t>(data);
     const std::uintptr_t first = (begin + page - 1) & ~(page - 1), last = (begin + bytes) & ~(page - 1);
     if (first < last)
-        madvise(reinterpret_cast<void*>(first), last - first, advice);
+        advise(reinterpret_cast<void*>(first), last - first);
 }
 
 } // namespace
 
 void PopulatePages(void* data, std::size_t bytes)
 {
-#ifdef MADV_POPULATE_WRITE
-    AdviseInside(data, bytes, MADV_POPULATE_WRITE);
-#else
-    (void)data;
-    (void)bytes;
-#endif
+    AdviseInside(data, bytes, PopulatePageRange);
 }
 
 void ReleasePages(void* data, std::size_t bytes)
 {
-    AdviseInside(data, bytes, MADV_DONTNEED);
+    AdviseInside(data, bytes, ReleasePageRange);
 }

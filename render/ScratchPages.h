@@ -3,11 +3,11 @@
 #pragma once
 #include <cstddef>
 
-// Asks the kernel to supply every page lying wholly inside [data, data + bytes)
+// Asks the system to supply every page lying wholly inside [data, data + bytes)
 // now, in one call, instead of one fault per page as they are first written.
-// Does nothing where the kernel cannot (before Linux 5.14).
+// Does nothing where it cannot (before Linux 5.14, on Windows).
 void PopulatePages(void* data, std::size_t bytes);
 
 // Gives the pages lying wholly inside [data, data + bytes) back to the
-// system; the range stays allocated, and reads as zeros when next touched.
+// system; the range stays allocated, its old contents lost.
 void ReleasePages(void* data, std::size_t bytes);

@@ -1,11 +1,11 @@
-// Texture: image loading with SDL_image and upload to OpenGL.
+// Texture: image loading and upload to OpenGL.
 #include "render/Texture.h"
 
 #include <GL/gl.h>
 #include <SDL/SDL.h>
-#include <SDL/SDL_image.h>
 
 #include "core/Fatal.h"
+#include "render/ImageFile.h"
 #include "render/ImagePixels.h"
 
 Texture::Texture(const std::string& name) : name(name)
@@ -21,9 +21,9 @@ Texture::~Texture()
 void Texture::Load()
 {
     loaded = true;
-    SDL_Surface* surface = IMG_Load(name.c_str());
+    SDL_Surface* surface = LoadImageFile(name.c_str());
     if (surface == nullptr)
-        FatalExit(1, "cannot load image \"" + name + "\": " + IMG_GetError());
+        FatalExit(1, "cannot load image \"" + name + "\": " + SDL_GetError());
 
     const int bytesPerPixel = surface->format->BytesPerPixel;
     if (bytesPerPixel != 3 && bytesPerPixel != 4) {

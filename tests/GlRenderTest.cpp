@@ -3,9 +3,9 @@
 
 #include <GL/gl.h>
 #include <SDL/SDL.h>
-#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "core/GameEngine.h"
@@ -189,18 +189,18 @@ TEST(GlRender, EmptyLightPoolDrawsUnlitWithoutCrashing)
 
 TEST(GlRender, MenuStateShowsItsPictureCentred)
 {
+    namespace fs = std::filesystem;
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/veldmarrow-menu-XXXXXX";
-    char* dir = mkdtemp(&pattern[0]);
-    ASSERT_NE(dir, nullptr);
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const fs::path dir = fs::path(tmp != nullptr && tmp[0] != '\0' ? tmp : fs::temp_directory_path()) /
+                         ("veldmarrow-menu-" + std::to_string(SDL_GetTicks()) + "-" + std::to_string(std::rand()));
+    ASSERT_TRUE(fs::create_directory(dir));
+    const fs::path cwd = fs::current_path();
     // A 31 x 21 picture: red left half, blue right half.
     SDL_Surface* picture = SDL_CreateRGBSurface(SDL_SWSURFACE, 31, 21, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0);
     SDL_Rect left = {0, 0, 15, 21}, right = {15, 0, 16, 21};
     SDL_FillRect(picture, &left, SDL_MapRGB(picture->format, 220, 10, 10));
     SDL_FillRect(picture, &right, SDL_MapRGB(picture->format, 10, 10, 220));
-    ASSERT_EQ(chdir(dir), 0);
+    fs::current_path(dir);
     SDL_SaveBMP(picture, "menu.bmp");
     SDL_FreeSurface(picture);
 
@@ -234,8 +234,8 @@ TEST(GlRender, MenuStateShowsItsPictureCentred)
         engine->states.clear();
     }
     std::remove("menu.bmp");
-    ASSERT_EQ(chdir(cwd), 0);
-    rmdir(dir);
+    fs::current_path(cwd);
+    fs::remove(dir);
 }
 
 int main(int argc, char** argv)

@@ -8,16 +8,26 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <vector>
 
 #include "world/Map.h"
+#include "world/PortableRandom.h"
 #include "world/VoxelType.h"
 
 RandomSource StandardRandom()
 {
-    // glibc's rand reaches 2^31 - 1; keep the low 15 bits, which are as
-    // uniform as the whole since 2^31 is a multiple of 32768.
-    return {[](unsigned s) { std::srand(s); }, [] { return std::rand() % 32768; }};
+    // Draws reach 2^31 - 1; keep the low 15 bits, which are as uniform as
+    // the whole since 2^31 is a multiple of 32768.
+    auto generator = std::make_shared<PortableRandom>();
+    return {[generator](unsigned s) { generator->Seed(s); }, [generator] { return generator->Next() % 32768; }};
+}
+
+RandomSource FixedSeedRandom(unsigned seed)
+{
+    RandomSource random = StandardRandom();
+    random.seed = [seed, seedWith = random.seed](unsigned) { seedWith(seed); };
+    return random;
 }
 
 unsigned WorldSeed()

@@ -13,8 +13,11 @@ struct RandomSource {
     std::function<int()> draw;
 };
 
-// The C library's srand/rand, each draw brought into [0, 32767].
+// The generator's own sequence (the one glibc's srand/rand give, on every
+// platform), each draw brought into [0, 32767].
 RandomSource StandardRandom();
+// The same sequence, always seeded with `seed` whatever seed it is given.
+RandomSource FixedSeedRandom(unsigned seed);
 
 // The seed for a new world: VELDMARROW_SEED when it holds an integer,
 // otherwise the low 32 bits of the current time in seconds.

@@ -21,6 +21,20 @@ RUNNER = shlex.split(os.environ.get("VELDMARROW_RUNNER", ""))
 SDL_COMPAT_DIR = os.environ.get("VELDMARROW_SDL_COMPAT_DIR") or next(iter(sorted(glob.glob("/usr/lib/*/sdl12-compat"))),
                                                                       None)
 
+WINDOWS = BINARY.lower().endswith(".exe")
+# Windows expectations: logs are text files with CRLF line ends, and SDL
+# centres the window's outer frame, so the drawing area sits lower than centred.
+LINE_END = b"\r\n" if WINDOWS else b"\n"
+# The Linux build beside the Windows one, for comparing the two.
+LINUX_BUILD = os.environ.get("VELDMARROW_LINUX_BUILD")
+
+# A Wine prefix for each suite, copied from one made once, so that suites
+# can run side by side, each Wine session on its own display.
+if os.environ.get("VELDMARROW_WINE_TEMPLATE") and os.environ.get("VELDMARROW_WINE_SESSION"):
+    os.environ["WINEPREFIX"] = os.environ["VELDMARROW_WINE_TEMPLATE"] + "-" + os.environ["VELDMARROW_WINE_SESSION"]
+    if not os.path.isdir(os.environ["WINEPREFIX"]):
+        shutil.copytree(os.environ["VELDMARROW_WINE_TEMPLATE"], os.environ["WINEPREFIX"], symlinks=True)
+
 # Generous: a loaded two-core machine under sanitizers is slow.
 TIMEOUT = float(os.environ.get("VELDMARROW_E2E_TIMEOUT", "90"))
 
@@ -33,6 +47,12 @@ def wait_for(predicate, timeout=TIMEOUT, interval=0.05, what="condition"):
             return value
         time.sleep(interval)
     raise AssertionError("timed out waiting for " + what)
+
+
+def skip_on_windows(reason):
+    """Skips a test that cannot apply to the Windows build, saying why."""
+    import unittest
+    return unittest.skipIf(WINDOWS, "not on Windows: " + reason)
 
 
 class VirtualDisplay:
@@ -72,6 +92,11 @@ class VirtualDisplay:
         return image
 
     def stop(self):
+        if WINDOWS:
+            # Wine's session (its wineserver and desktop process) lives on
+            # the display it started on: let it end before the display goes,
+            # or the next program joins a session whose display is gone.
+            subprocess.run(["wineserver", "--wait"], timeout=TIMEOUT, check=False)
         self.process.terminate()
         try:
             self.process.wait(10)
@@ -216,6 +241,10 @@ class Program:
 
     def focus_pointer(self):
         x, y, w, h = self.geometry()
+        if WINDOWS:
+            # Wine takes keys only in the window it sees activated: give it
+            # the X focus, which a pointer inside it alone does not always do.
+            self.display.run("xdotool", "windowfocus", self.window, check=False)
         self.display.run("xdotool", "mousemove", str(x + w // 2), str(y + h // 2))
 
     def key(self, name):

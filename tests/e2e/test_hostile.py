@@ -43,7 +43,7 @@ class HostileFilesTest(unittest.TestCase):
                 status = p.press_until_exit("Escape")
             else:
                 status = p.wait_exit()
-            self.assertEqual(status, expected_status, read_errors(p))
+            self.assertEqual(status, expected_status, (read_errors(p), p.stderr()[-1500:]))
             errors = read_errors(p)
             self.assertEqual(errors[0], "Moxwell started...")
             if reason is None:

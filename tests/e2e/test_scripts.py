@@ -4,8 +4,8 @@ import subprocess
 import unittest
 
 SCRIPTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts")
-NAMES = ["run", "test", "bench", "build", "build-arm64", "install-deps", "test-sanitized", "test-debian", "fuzz", "soak",
-         "make-images.py"]
+NAMES = ["run", "test", "bench", "build", "build-arm64", "build-windows", "install-deps", "test-sanitized", "test-debian",
+         "fuzz", "soak", "make-images.py"]
 
 
 class ScriptsTest(unittest.TestCase):

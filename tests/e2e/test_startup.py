@@ -5,8 +5,8 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import (BINARY, DATA, TIMEOUT, Program, VirtualDisplay, crop, difference, load_image, make_workdir,
-                     mean_brightness, pixel, wait_for)
+from harness import (BINARY, DATA, LINE_END, TIMEOUT, Program, VirtualDisplay, crop, difference, load_image,
+                     make_workdir, mean_brightness, pixel, skip_on_windows, wait_for)
 
 SHOTS = os.environ.get("VELDMARROW_SHOTS", os.path.join(tempfile.gettempdir(), "veldmarrow-shots"))
 os.makedirs(SHOTS, exist_ok=True)
@@ -41,7 +41,11 @@ class StartupTest(unittest.TestCase):
         self.assertEqual(p.wait_exit(), 0)
         self.assertEqual(p.log(), ["Moxwell started...", "hello\t42", "GameEngine Init", "IntroState Init",
                                    "IntroState Cleanup", "GameEngine Cleanup"])
-        self.assertEqual(read(os.path.join(p.dir, "error.txt")), "Moxwell started...\n")
+        # Text files: CRLF line ends on Windows, LF elsewhere.
+        with open(os.path.join(p.dir, "error.txt"), "rb") as f:
+            self.assertEqual(f.read(), b"Moxwell started..." + LINE_END)
+        with open(os.path.join(p.dir, "log.txt"), "rb") as f:
+            self.assertTrue(f.read().endswith(b"Cleanup" + LINE_END + b"GameEngine Cleanup" + LINE_END))
 
     def test_window_has_configured_size_and_title(self):
         p = self.start(settings="screenWidth = 640 screenHeight = 360 fullscreen = false vsync = true\n")
@@ -118,6 +122,7 @@ class StartupTest(unittest.TestCase):
             shutil.rmtree(work)
 
 
+@skip_on_windows("no display variable there, the desktop is always the session's own")
 class NoDisplayTest(unittest.TestCase):
     def run_without_display(self, env):
         """Runs the program with no X display; returns (status, error.txt

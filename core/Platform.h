@@ -1,0 +1,43 @@
+// Platform: the few operations whose implementation differs between
+// operating systems, one small function each. CMake compiles exactly one of
+// PlatformPosix.cpp and PlatformWindows.cpp; nothing else tests the platform.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Sets the environment variable `name` to `value` for this process, replacing any value.
+void SetProcessEnvironment(const char* name, const char* value);
+
+// True where the windowing system is found through a display variable
+// (DISPLAY, WAYLAND_DISPLAY), so that its absence means there is no display.
+bool DisplayVariableMatters();
+
+// `size` uninitialised bytes aligned to `alignment` (a power of two, a
+// multiple of the pointer size); null when the memory cannot be had.
+void* AllocateAligned(std::size_t alignment, std::size_t size);
+// Frees what AllocateAligned returned; null is ignored.
+void FreeAligned(void* block);
+
+// Asks for large pages under [data, data + bytes) where the system offers them
+// on request; a refusal, or a system without them, leaves small pages.
+void AdviseLargePages(void* data, std::size_t bytes);
+
+// The size of a memory page in bytes.
+std::size_t PageSize();
+// Has the system supply every page of the page-aligned range [data, data + bytes)
+// now, in one call; does nothing where the system cannot.
+void PopulatePageRange(void* data, std::size_t bytes);
+// Gives the page-aligned range [data, data + bytes) back to the system; it
+// stays allocated and its contents are lost (zeros on Linux, undefined on Windows).
+void ReleasePageRange(void* data, std::size_t bytes);
+
+// Raises the system timer resolution to 1 ms where it must be asked for.
+void BeginMillisecondTimer();
+// Gives back what BeginMillisecondTimer raised.
+void EndMillisecondTimer();
+// Milliseconds of a monotonic clock as an unsigned 32-bit count that wraps
+// after 2^32 ms: timeGetTime on Windows, the monotonic clock elsewhere.
+std::uint32_t SystemMilliseconds();
+
+// The name of the C library's own heap allocator: "glibc", "msvcrt", ...
+const char* SystemHeapName();

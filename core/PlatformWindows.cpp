@@ -1,0 +1,75 @@
+// Platform on Windows (64-bit, built with MinGW-w64).
+#include "core/Platform.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <malloc.h>
+#include <stdlib.h>
+
+void SetProcessEnvironment(const char* name, const char* value)
+{
+    _putenv_s(name, value);
+}
+
+bool DisplayVariableMatters()
+{
+    // Windows has no DISPLAY: the desktop is always the session's own.
+    return false;
+}
+
+void* AllocateAligned(std::size_t alignment, std::size_t size)
+{
+    return _aligned_malloc(size, alignment);
+}
+
+void FreeAligned(void* block)
+{
+    _aligned_free(block);
+}
+
+void AdviseLargePages(void*, std::size_t)
+{
+    // Large pages need a privilege ordinary users lack: small pages it is.
+}
+
+std::size_t PageSize()
+{
+    static const std::size_t page = [] {
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        return static_cast<std::size_t>(info.dwPageSize);
+    }();
+    return page;
+}
+
+void PopulatePageRange(void*, std::size_t)
+{
+    // No single call supplies committed heap pages ahead of their first touch.
+}
+
+void ReleasePageRange(void* data, std::size_t bytes)
+{
+    // The pages stay committed but need not be kept: the system may reuse them.
+    VirtualAlloc(data, bytes, MEM_RESET, PAGE_READWRITE);
+}
+
+void BeginMillisecondTimer()
+{
+    timeBeginPeriod(1);
+}
+
+void EndMillisecondTimer()
+{
+    timeEndPeriod(1);
+}
+
+std::uint32_t SystemMilliseconds()
+{
+    return timeGetTime();
+}
+
+const char* SystemHeapName()
+{
+    return "msvcrt";
+}
