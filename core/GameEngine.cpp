@@ -1,6 +1,7 @@
 // GameEngine: window set-up and the state stack.
 #include "core/GameEngine.h"
 
+#include "core/FaultHandler.h"
 #include "core/Fatal.h"
 #include "core/GameState.h"
 #include "core/Platform.h"
@@ -17,6 +18,11 @@
 #endif
 
 namespace {
+
+void LeaveFullScreen()
+{
+    SDL_SetVideoMode(640, 480, 0, 0);
+}
 
 bool IsSet(const char* name)
 {
@@ -86,7 +92,9 @@ std::vector<std::pair<SDL_GLattr, int>> GlAttributesFor(int bitsPerPixel, const 
 void GameEngine::Init()
 {
     const bool noDisplay = ChooseVideoDefaults();
-    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) < 0) {
+    // SDL's parachute shuts SDL down from inside its signal handler, which
+    // can deadlock in the driver; the program's own handlers end the process.
+    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) < 0) {
         if (noDisplay)
             FatalExit(1, "no display to open the window on: DISPLAY is not set (SDL_VIDEODRIVER chooses "
                          "another video driver)");
@@ -126,7 +134,9 @@ void GameEngine::Init()
         if (samples < s.antialiasing)
             modeFailed("the driver gave " + std::to_string(samples) + " samples");
     }
+    WatchDisplay();
     fullscreen = s.fullscreen;
+    SetFullScreenRestore(fullscreen ? LeaveFullScreen : nullptr);
     running = true;
     std::cout << "GameEngine Init" << std::endl;
 }
@@ -137,6 +147,7 @@ void GameEngine::Cleanup()
         states.back()->Cleanup();
         states.pop_back();
     }
+    SetFullScreenRestore(nullptr);
     if (fullscreen)
         screen = SDL_SetVideoMode(640, 480, 0, 0);
     std::cout << "GameEngine Cleanup" << std::endl;

@@ -24,7 +24,7 @@ unsigned int CompileDisplayList(const VertexArray& vertices)
     return list;
 }
 
-void BuildChunk(const Map& map, Chunk& chunk, int cx, int cy, int cz)
+std::size_t BuildChunk(const Map& map, Chunk& chunk, int cx, int cy, int cz)
 {
     if (chunk.displayList != 0) {
         glDeleteLists(chunk.displayList, 1);
@@ -36,9 +36,10 @@ void BuildChunk(const Map& map, Chunk& chunk, int cx, int cy, int cz)
         chunk.boundsMax[a] = chunk.boundsMin[a] + ChunkSize;
     }
     MeshChunk(map, cx, cy, cz, chunk.vertices);
+    chunk.listVertices = chunk.vertices.size();
     if (chunk.vertices.empty()) {
         chunk.hasGeometry = false;
-        return;
+        return 0;
     }
     chunk.hasGeometry = true;
     chunk.displayList = CompileDisplayList(chunk.vertices);
@@ -46,4 +47,5 @@ void BuildChunk(const Map& map, Chunk& chunk, int cx, int cy, int cz)
     // to the system until then.
     chunk.vertices.clear();
     ReleasePages(chunk.vertices.data(), chunk.vertices.capacity() * sizeof(ChunkVertex));
+    return chunk.listVertices;
 }

@@ -1,5 +1,6 @@
 // Chunk: one 16 x 16 x 16 render unit and its OpenGL display list.
 #pragma once
+#include <cstddef>
 #include <vector>
 
 #include "render/ChunkMesher.h"
@@ -13,6 +14,8 @@ struct Chunk {
     float boundsMin[3] = {0, 0, 0};
     float boundsMax[3] = {0, 0, 0};
     unsigned int displayList = 0;
+    std::size_t listVertices = 0; // vertices in the display list
+    int storageGeneration = -1;    // see ListStorage
 
     Chunk() = default;
     ~Chunk();
@@ -27,5 +30,6 @@ unsigned int CompileDisplayList(const VertexArray& vertices);
 
 // Replaces the chunk's display list with its current faces and sets its
 // bounds. Needs a current OpenGL context with the vertex, normal and colour
-// client arrays enabled; no list is made for a chunk without faces.
-void BuildChunk(const Map& map, Chunk& chunk, int cx, int cy, int cz);
+// client arrays enabled; no list is made for a chunk without faces. Returns
+// the number of vertices compiled (listVertices), 0 for none.
+std::size_t BuildChunk(const Map& map, Chunk& chunk, int cx, int cy, int cz);

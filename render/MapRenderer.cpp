@@ -3,10 +3,19 @@
 
 #include <GL/gl.h>
 
+#include <chrono>
+
 #include "render/Camera.h"
 #include "render/LightPool.h"
 
 namespace {
+
+// About 7 MiB of Mesa's storage per generation (6 MiB of our own vertices),
+// and at most about 14 MiB of dead vertices held before compaction starts.
+constexpr std::size_t GenerationVertices = 256 * 1024;
+constexpr std::size_t DeadVertexLimit = 512 * 1024;
+// Compaction's share of a frame: it stops once this much has been spent.
+constexpr double CompactionBudgetMs = 1.0;
 
 void EnableBuildState()
 {
@@ -26,14 +35,15 @@ void DisableBuildState()
 
 } // namespace
 
-MapRenderer::MapRenderer(Map* map) : grid(map->width, map->depth, map->height), map(map)
+MapRenderer::MapRenderer(Map* map)
+    : grid(map->width, map->depth, map->height), map(map), listStorage(GenerationVertices, DeadVertexLimit)
 {
     map->observers.push_back(this);
     EnableBuildState();
     for (int cz = 0; cz < grid.chunksZ; ++cz)
         for (int cy = 0; cy < grid.chunksY; ++cy)
             for (int cx = 0; cx < grid.chunksX; ++cx)
-                BuildChunk(*map, grid.At(cx, cy, cz), cx, cy, cz);
+                Rebuild(grid.At(cx, cy, cz), cx, cy, cz);
     DisableBuildState();
 }
 
@@ -44,6 +54,15 @@ void MapRenderer::VoxelChanged(int x, int y, int z)
     grid.QueueVoxel(x, y, z);
 }
 
+void MapRenderer::Rebuild(Chunk& chunk, int cx, int cy, int cz)
+{
+    if (chunk.hasGeometry)
+        listStorage.Deleted(chunk.storageGeneration, chunk.listVertices);
+    chunk.storageGeneration = -1;
+    if (BuildChunk(*map, chunk, cx, cy, cz) > 0)
+        chunk.storageGeneration = listStorage.Compiled(chunk.listVertices);
+}
+
 void MapRenderer::RebuildQueued()
 {
     if (grid.dirtyChunks.empty())
@@ -51,10 +70,44 @@ void MapRenderer::RebuildQueued()
     EnableBuildState();
     for (const DirtyChunk& entry : grid.dirtyChunks) {
         entry.chunk->queued = false;
-        BuildChunk(*map, *entry.chunk, entry.cx, entry.cy, entry.cz);
+        Rebuild(*entry.chunk, entry.cx, entry.cy, entry.cz);
     }
     DisableBuildState();
     grid.dirtyChunks.clear();
+}
+
+void MapRenderer::CompactLists()
+{
+    if (!compactLists)
+        return;
+    int generation = listStorage.GenerationToCompact();
+    if (generation < 0)
+        return;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    double spentMs = 0;
+    EnableBuildState();
+    // One pass over the chunks at most per frame, resumed where the last one
+    // stopped; at least one list per frame, so that progress never stalls.
+    for (int visited = 0; visited < grid.chunkCount && generation >= 0 && spentMs < CompactionBudgetMs;
+         ++visited) {
+        const int i = compactCursor;
+        compactCursor = (compactCursor + 1) % grid.chunkCount;
+        Chunk& chunk = grid.chunks[i];
+        if (!chunk.hasGeometry || chunk.storageGeneration != generation)
+            continue;
+        const int cx = i % grid.chunksX;
+        const int cy = i / grid.chunksX % grid.chunksY;
+        const int cz = i / (grid.chunksX * grid.chunksY);
+        Rebuild(chunk, cx, cy, cz);
+        ++compaction.lists;
+        generation = listStorage.GenerationToCompact();
+        spentMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    }
+    DisableBuildState();
+    spentMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    if (spentMs > compaction.longestMs)
+        compaction.longestMs = spentMs;
 }
 
 void MapRenderer::Draw(const Camera& camera)
@@ -70,6 +123,7 @@ void MapRenderer::DrawUnculled(const Camera& camera)
 void MapRenderer::DrawChunks(const Camera& camera, bool cull)
 {
     RebuildQueued();
+    CompactLists();
     camera.ApplyView();
     // An empty pool (another user holding every light) draws unlit.
     const int id = lightPool.Acquire();

@@ -2,6 +2,7 @@
 // lists, and rebuilds the chunks that carving touched before each frame.
 #pragma once
 #include "render/ChunkGrid.h"
+#include "render/ListStorage.h"
 #include "world/Map.h"
 
 class Camera;
@@ -10,6 +11,16 @@ class MapRenderer : public MapChangeObserver {
 public:
     ChunkGrid grid;
     Map* map; // not owned; never touched by the destructor
+    ListStorage listStorage;
+    // Recompile the lists that keep old driver storage alive (see
+    // ListStorage); off only to measure what happens without it.
+    bool compactLists = true;
+    // What compaction cost: lists recompiled, and the longest time spent on
+    // it in one frame.
+    struct CompactionFigures {
+        long lists = 0;
+        double longestMs = 0;
+    } compaction;
 
     // Registers with the map and builds every chunk. Needs an OpenGL context.
     explicit MapRenderer(Map* map);
@@ -28,6 +39,13 @@ public:
     void DrawUnculled(const Camera& camera);
 
 private:
+    int compactCursor = 0;
+
+    // BuildChunk, with the driver storage accounted for.
+    void Rebuild(Chunk& chunk, int cx, int cy, int cz);
     void RebuildQueued();
+    // Recompiles, for about a millisecond, lists of the generation that
+    // ListStorage asks to compact.
+    void CompactLists();
     void DrawChunks(const Camera& camera, bool cull);
 };

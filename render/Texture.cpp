@@ -4,9 +4,51 @@
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 
+#include <fstream>
+#include <vector>
+
+#include "core/FaultHandler.h"
 #include "core/Fatal.h"
 #include "render/ImageFile.h"
 #include "render/ImagePixels.h"
+#include "render/ImageSize.h"
+
+namespace {
+
+// The largest sides that can be loaded and shown: SDL 1.2 keeps a row's
+// length in bytes in 16 bits (65535 / 4 bytes per pixel), and OpenGL has its
+// own limit.
+ImageSize LargestImage()
+{
+    GLint textureSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &textureSize);
+    const long long rowLimit = 65535 / 4;
+    ImageSize largest;
+    largest.width = textureSize > 0 && textureSize < rowLimit ? textureSize : rowLimit;
+    largest.height = textureSize > 0 ? textureSize : rowLimit;
+    return largest;
+}
+
+// Ends the run when the image is larger than `largest`, naming its size.
+void RefuseIfTooLarge(const std::string& name, const ImageSize& size, const ImageSize& largest)
+{
+    if (size.width <= largest.width && size.height <= largest.height)
+        return;
+    FatalExit(1, "image \"" + name + "\" is too large: " + std::to_string(size.width) + " x " +
+                     std::to_string(size.height) + " pixels, at most " + std::to_string(largest.width) + " x " +
+                     std::to_string(largest.height) + " can be shown");
+}
+
+// The size in the file's header, when the format is one PeekImageSize knows.
+bool HeaderSize(const std::string& name, ImageSize& size)
+{
+    std::ifstream file(name, std::ios::binary);
+    std::vector<unsigned char> head(256 * 1024);
+    file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+    return PeekImageSize(head.data(), static_cast<std::size_t>(file.gcount()), size);
+}
+
+} // namespace
 
 Texture::Texture(const std::string& name) : name(name)
 {
@@ -21,9 +63,22 @@ Texture::~Texture()
 void Texture::Load()
 {
     loaded = true;
+    AllocationPurpose purpose("loading an image");
+    // Refused before decoding: the loader would only say it ran out of memory.
+    const ImageSize largest = LargestImage();
+    ImageSize declared;
+    if (HeaderSize(name, declared))
+        RefuseIfTooLarge(name, declared, largest);
     SDL_Surface* surface = LoadImageFile(name.c_str());
     if (surface == nullptr)
         FatalExit(1, "cannot load image \"" + name + "\": " + SDL_GetError());
+    ImageSize loadedSize;
+    loadedSize.width = surface->w;
+    loadedSize.height = surface->h;
+    if (loadedSize.width > largest.width || loadedSize.height > largest.height) {
+        SDL_FreeSurface(surface);
+        RefuseIfTooLarge(name, loadedSize, largest);
+    }
 
     const int bytesPerPixel = surface->format->BytesPerPixel;
     if (bytesPerPixel != 3 && bytesPerPixel != 4) {

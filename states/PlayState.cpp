@@ -6,6 +6,7 @@
 
 #include <iostream>
 
+#include "core/FaultHandler.h"
 #include "core/FrameTimer.h"
 #include "core/GameEngine.h"
 #include "render/Camera.h"
@@ -54,8 +55,14 @@ bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map)
 
 void PlayState::Init()
 {
-    map = new Map(new BasicMapGenerator());
-    renderer = new MapRenderer(map);
+    {
+        AllocationPurpose purpose("generating the terrain");
+        map = new Map(new BasicMapGenerator());
+    }
+    {
+        AllocationPurpose purpose("building the terrain's display lists");
+        renderer = new MapRenderer(map);
+    }
     SDL_WM_GrabInput(SDL_GRAB_ON);
     SDL_ShowCursor(SDL_DISABLE);
     SDL_EnableKeyRepeat(500, 30);
@@ -108,13 +115,17 @@ void PlayState::Update(GameEngine*)
     std::cout << "timeGetTime delta: " << frameTimer.delta << std::endl;
     controller->Update(InputStep);
     hit = PickVoxel(camera->position, camera->direction, map->width - 1, map->depth - 1, map->height - 1, *map);
+    AllocationPurpose purpose("digging");
     DigIfRequested(digRequested, hit, *map);
 }
 
 void PlayState::Draw(GameEngine*)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    renderer->Draw(*camera);
+    {
+        AllocationPurpose purpose("rebuilding the dug chunks' display lists");
+        renderer->Draw(*camera);
+    }
     if (hit.x >= 0) {
         float corners[8][3];
         SelectionCorners(hit, corners);

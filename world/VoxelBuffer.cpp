@@ -14,9 +14,15 @@ std::uint8_t* AllocateVoxels(std::size_t size)
     // 2 MiB pages fault in 512x fewer times than 4 KiB ones.
     const std::size_t rounded = (size + HugePage - 1) / HugePage * HugePage;
     const std::size_t bytes = rounded == 0 ? HugePage : rounded;
-    void* block = AllocateAligned(HugePage, bytes);
-    if (block == nullptr)
-        throw std::bad_alloc();
+    void* block;
+    // As operator new does: the program's new handler decides what running
+    // out of memory means.
+    while ((block = AllocateAligned(HugePage, bytes)) == nullptr) {
+        const std::new_handler handler = std::get_new_handler();
+        if (handler == nullptr)
+            throw std::bad_alloc();
+        handler();
+    }
     AdviseLargePages(block, bytes);
     return static_cast<std::uint8_t*>(block);
 }

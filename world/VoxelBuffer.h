@@ -4,7 +4,7 @@
 #include <cstdint>
 
 // Allocates `size` uninitialised bytes, 2 MiB aligned with transparent huge
-// pages requested where the kernel offers them. Throws std::bad_alloc.
+// pages requested where the kernel offers them. On failure calls the new handler, as operator new does.
 std::uint8_t* AllocateVoxels(std::size_t size);
 // Frees what AllocateVoxels returned; null is ignored.
 void FreeVoxels(std::uint8_t* voxels);

@@ -1,0 +1,231 @@
+// Memory and frame time of a long dig through the renderer, with a real
+// OpenGL context (run under a virtual X display). Usage:
+//   veldmarrow-dig-bench [carves]
+// runs three processes in turn on the same world and the same carves: the
+// dig without list compaction (how the renderer behaved before it), the dig
+// with it, and a fresh renderer built on the already dug terrain; then
+// prints the growth per minute of digging and dug-versus-fresh memory and
+// frame time. `--variant plain|compacted|fresh [carves]` runs one of them.
+#include <GL/gl.h>
+#include <SDL/SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/GameEngine.h"
+#include "core/HeapTuning.h"
+#include "render/Camera.h"
+#include "render/MapRenderer.h"
+#include "script/Settings.h"
+#include "world/BasicMapGenerator.h"
+#include "world/Map.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+// A field of /proc/self/status in MiB ("VmRSS", "VmHWM"); -1 where there is none.
+double StatusMiB(const char* field)
+{
+    std::FILE* f = std::fopen("/proc/self/status", "r");
+    if (f == nullptr)
+        return -1;
+    char line[256];
+    double kib = -1;
+    const std::size_t n = std::strlen(field);
+    while (std::fgets(line, sizeof line, f) != nullptr)
+        if (std::strncmp(line, field, n) == 0 && line[n] == ':')
+            kib = std::atof(line + n + 1);
+    std::fclose(f);
+    return kib < 0 ? -1 : kib / 1024;
+}
+
+struct Carve {
+    int x, y, z;
+};
+
+int SurfaceZ(const Map& map, int x, int y)
+{
+    for (int z = map.height - 1; z > 0; --z)
+        if (map.At(x, y, z) != 0)
+            return z;
+    return 0;
+}
+
+// The next carve of a dig along a spiral round the map's centre, 1.5 voxels
+// on from the last, at the surface as it is now: the trench a player leaves
+// holding the button while turning.
+Carve NextCarve(const Map& map, int i)
+{
+    const double turns = std::sqrt(i * 1.5 / 3.14159 + 100.0);
+    const double angle = turns;
+    const double radius = 4.0 * turns;
+    const int x = static_cast<int>(map.width / 2 + radius * std::cos(angle));
+    const int y = static_cast<int>(map.depth / 2 + radius * std::sin(angle));
+    return {x, y, SurfaceZ(map, x, y)};
+}
+
+void Frame(MapRenderer& renderer, const Camera& camera)
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    renderer.Draw(camera);
+    SDL_GL_SwapBuffers();
+    glFinish();
+}
+
+// Median frame time at the fixed pose: above the terrain, 20 degrees down,
+// the dug spiral in view.
+double MedianFrameMs(MapRenderer& renderer, Camera& camera, int frames)
+{
+    camera.position[0] = 256;
+    camera.position[1] = 100;
+    camera.position[2] = 170;
+    camera.yaw = 0;
+    camera.pitch = -20;
+    camera.UpdateFrustum();
+    std::vector<double> times;
+    for (int i = 0; i < frames + 5; ++i) {
+        const auto start = Clock::now();
+        Frame(renderer, camera);
+        if (i >= 5)
+            times.push_back(Milliseconds(start, Clock::now()));
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+int RunVariant(const std::string& variant, int carves)
+{
+    TuneHeap();
+    settings = {false, 640, 480, 0, false};
+    GameEngine engine;
+    engine.Init();
+    glViewport(0, 0, 640, 480);
+    glClearColor(0, 0, 0, 1);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+
+    RandomSource seeded = StandardRandom();
+    seeded.seed = [](unsigned) { std::srand(20261207); };
+    Map map(new BasicMapGenerator(seeded));
+    Camera camera(256, 100, 170, 80, 0.1f, 10000);
+    const int frames = 40;
+
+    if (variant == "fresh") {
+        for (int i = 0; i < carves; ++i) {
+            const Carve c = NextCarve(map, i);
+            map.CarveSphere(c.x, c.y, c.z, 4.0f);
+        }
+        MapRenderer renderer(&map);
+        const double frame = MedianFrameMs(renderer, camera, frames);
+        std::printf("rss %.1f\npeak %.1f\nframe %.2f\nvertices %zu\n", StatusMiB("VmRSS"), StatusMiB("VmHWM"), frame,
+                    renderer.listStorage.LiveVertices());
+        map.observers.clear();
+        engine.Cleanup();
+        return 0;
+    }
+
+    MapRenderer renderer(&map);
+    renderer.compactLists = variant == "compacted";
+    const double frameBefore = MedianFrameMs(renderer, camera, frames);
+    const double rssBefore = StatusMiB("VmRSS");
+    const std::size_t verticesBefore = renderer.listStorage.LiveVertices();
+    std::vector<double> times;
+    const auto start = Clock::now();
+    for (int i = 0; i < carves; ++i) {
+        const Carve c = NextCarve(map, i);
+        // Looking at the spot being dug, from above and behind, as a player does.
+        camera.position[0] = static_cast<float>(c.x);
+        camera.position[1] = static_cast<float>(c.y - 30);
+        camera.position[2] = static_cast<float>(c.z + 30);
+        camera.yaw = 0;
+        camera.pitch = -45;
+        camera.UpdateFrustum();
+        const auto t0 = Clock::now();
+        map.CarveSphere(c.x, c.y, c.z, 4.0f);
+        Frame(renderer, camera);
+        times.push_back(Milliseconds(t0, Clock::now()));
+    }
+    const double digMinutes = Milliseconds(start, Clock::now()) / 60000.0;
+    const double rssAfter = StatusMiB("VmRSS");
+    const double frameAfter = MedianFrameMs(renderer, camera, frames);
+    std::sort(times.begin(), times.end());
+    std::printf("rss_before %.1f\nrss %.1f\npeak %.1f\nminutes %.3f\nframe_before %.2f\nframe %.2f\n"
+                "dig_frame_median %.2f\ndig_frame_max %.2f\nvertices_before %zu\nvertices %zu\n"
+                "recompiled %ld\ncompaction_longest %.2f\n",
+                rssBefore, rssAfter, StatusMiB("VmHWM"), digMinutes, frameBefore, frameAfter, times[times.size() / 2],
+                times.back(), verticesBefore, renderer.listStorage.LiveVertices(), renderer.compaction.lists,
+                renderer.compaction.longestMs);
+    map.observers.clear();
+    engine.Cleanup();
+    return 0;
+}
+
+// Runs this program with --variant and reads its "name value" lines.
+std::map<std::string, double> RunChild(const char* self, const char* variant, int carves)
+{
+    const std::string command = std::string("'") + self + "' --variant " + variant + " " + std::to_string(carves);
+    std::map<std::string, double> figures;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return figures;
+    char line[256], name[64];
+    double value;
+    while (std::fgets(line, sizeof line, pipe) != nullptr)
+        if (std::sscanf(line, "%63s %lf", name, &value) == 2)
+            figures[name] = value;
+    pclose(pipe);
+    return figures;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int carves = 1800;
+    if (argc >= 3 && std::strcmp(argv[1], "--variant") == 0) {
+        if (argc >= 4)
+            carves = std::atoi(argv[3]);
+        return RunVariant(argv[2], carves);
+    }
+    if (argc >= 2)
+        carves = std::atoi(argv[1]);
+    std::printf("dig: %d carves of radius 4 along a spiral, each followed by a frame (640 x 480), allocator %s\n",
+                carves, HeapAllocatorName());
+    auto plain = RunChild(argv[0], "plain", carves);
+    auto compacted = RunChild(argv[0], "compacted", carves);
+    auto fresh = RunChild(argv[0], "fresh", carves);
+    if (plain.count("rss") == 0 || compacted.count("rss") == 0 || fresh.count("rss") == 0) {
+        std::fprintf(stderr, "a variant did not finish\n");
+        return 1;
+    }
+    std::printf("terrain geometry: %.2f M vertices fresh, %.2f M after the dig\n", plain["vertices_before"] / 1e6,
+                fresh["vertices"] / 1e6);
+    std::printf("fresh renderer on the dug terrain: RSS %.0f MiB (peak %.0f), frame median %.2f ms\n", fresh["rss"],
+                fresh["peak"], fresh["frame"]);
+    for (auto* run : {&plain, &compacted}) {
+        auto& f = *run;
+        const char* name = run == &plain ? "without compaction" : "with compaction   ";
+        std::printf("%s: RSS %.0f -> %.0f MiB in %.2f min of digging = %5.1f MiB/min; peak %.0f MiB = fresh %+.0f "
+                    "MiB; frame at the pose %.2f ms before, %.2f ms after = %.2fx fresh; dig frames median %.1f ms, "
+                    "longest %.1f ms; lists recompiled %.0f, longest compaction in a frame %.2f ms\n",
+                    name, f["rss_before"], f["rss"], f["minutes"], (f["rss"] - f["rss_before"]) / f["minutes"],
+                    f["peak"], f["peak"] - fresh["rss"], f["frame_before"], f["frame"], f["frame"] / fresh["frame"],
+                    f["dig_frame_median"], f["dig_frame_max"], f["recompiled"], f["compaction_longest"]);
+    }
+    return 0;
+}

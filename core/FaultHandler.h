@@ -1,0 +1,39 @@
+// FaultHandler: how the program ends when it cannot go on (a fatal signal,
+// memory exhausted, the display gone): at once, with one line in error.txt
+// and a status from ExitStatus.h, never hanging.
+#pragma once
+
+// Opens `errorFileName` (already created) for the last line a fault writes,
+// installs the handlers for fatal signals (status 128 + N), treats SIGHUP
+// as SIGTERM, and makes a failed allocation end with status OutOfMemory.
+void InstallFaultHandlers(const char* errorFileName);
+
+// Once the window is open: the display going away, or the window being
+// destroyed, ends the process with status DisplayLost.
+void WatchDisplay();
+
+// `leave` is tried (for at most a second) after a fatal signal, to give the
+// desktop its video mode back; null when there is nothing to restore.
+void SetFullScreenRestore(void (*leave)());
+
+// Names what the program is building while this object lives, for the
+// "out of memory while ..." line. Nests; `what` must outlive the object.
+class AllocationPurpose {
+public:
+    explicit AllocationPurpose(const char* what);
+    ~AllocationPurpose();
+    AllocationPurpose(const AllocationPurpose&) = delete;
+    AllocationPurpose& operator=(const AllocationPurpose&) = delete;
+
+private:
+    const char* previous;
+};
+
+// Platform side (FaultHandlerPosix.cpp). Writes "Veldmarrow: " and the
+// parts, as one line, to error.txt (the terminal's standard error when it
+// could not be opened); async-signal-safe.
+void WriteLastWords(const char* part1, const char* part2 = "", const char* part3 = "");
+// Ends the process at once with `status`: no exit actions, no destructors.
+[[noreturn]] void EndNow(int status);
+// Installs the platform's signal handling for InstallFaultHandlers.
+void InstallSignalHandlers(const char* errorFileName);

@@ -1,0 +1,169 @@
+// FaultHandler on POSIX systems with X11: signal handlers and Xlib's error
+// handlers. Everything a signal handler calls here is async-signal-safe,
+// except the bounded attempt to leave full screen.
+#include "core/FaultHandler.h"
+
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <initializer_list>
+
+#include "core/ExitStatus.h"
+
+namespace {
+
+int lastWordsFd = STDERR_FILENO;
+void (*leaveFullScreen)() = nullptr;
+volatile sig_atomic_t endingSignal = 0;
+int (*previousXErrorHandler)(Display*, XErrorEvent*) = nullptr;
+
+// Room for a handler on a blown stack.
+alignas(16) char alternateStack[64 * 1024];
+
+struct FatalSignal {
+    int number;
+    const char* text;
+};
+const FatalSignal FatalSignals[] = {
+    {SIGSEGV, "SIGSEGV, invalid memory access"},
+    {SIGBUS, "SIGBUS, bus error"},
+    {SIGFPE, "SIGFPE, arithmetic fault"},
+    {SIGILL, "SIGILL, illegal instruction"},
+    {SIGABRT, "SIGABRT, aborted"},
+    {SIGTRAP, "SIGTRAP, trap"},
+    {SIGSYS, "SIGSYS, bad system call"},
+    {SIGQUIT, "SIGQUIT, quit requested"},
+};
+
+// Appends the decimal digits of `value` (>= 0) at `out`; returns the end.
+char* AppendNumber(char* out, int value)
+{
+    char digits[12];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0 && n < 12);
+    while (n > 0)
+        *out++ = digits[--n];
+    return out;
+}
+
+void OnRestoreTimeout(int)
+{
+    EndNow(ExitStatus::SignalBase + endingSignal);
+}
+
+void OnFatalSignal(int number)
+{
+    // A fault while ending (the handlers run with the signal unblocked):
+    // end without another word.
+    if (endingSignal != 0)
+        EndNow(ExitStatus::SignalBase + endingSignal);
+    endingSignal = number;
+    const char* text = "unknown";
+    for (const FatalSignal& s : FatalSignals)
+        if (s.number == number)
+            text = s.text;
+    // "fatal signal 11 (SIGSEGV, invalid memory access); ending with status 139"
+    char head[32] = "fatal signal ";
+    char* end = AppendNumber(head + std::strlen(head), number);
+    std::strcpy(end, " (");
+    char tail[48] = "); ending with status ";
+    end = AppendNumber(tail + std::strlen(tail), ExitStatus::SignalBase + number);
+    *end = '\0';
+    WriteLastWords(head, text, tail);
+    if (leaveFullScreen != nullptr) {
+        // The driver may hold a lock the fault left taken; a second is all
+        // this attempt gets.
+        signal(SIGALRM, OnRestoreTimeout);
+        alarm(1);
+        leaveFullScreen();
+    }
+    EndNow(ExitStatus::SignalBase + number);
+}
+
+// SIGHUP (the terminal went away) ends play as SIGTERM does: SDL turns
+// SIGTERM into a quit event, so the program shuts down cleanly.
+void OnHangUp(int)
+{
+    raise(SIGTERM);
+}
+
+int OnDisplayLost(Display*)
+{
+    WriteLastWords("lost the display: the connection to the X server was closed");
+    EndNow(ExitStatus::DisplayLost);
+}
+
+int OnXError(Display* display, XErrorEvent* error)
+{
+    if (error->error_code == BadWindow || error->error_code == BadDrawable) {
+        WriteLastWords("lost the window: it was destroyed by another program");
+        EndNow(ExitStatus::DisplayLost);
+    }
+    return previousXErrorHandler != nullptr ? previousXErrorHandler(display, error) : 0;
+}
+
+} // namespace
+
+void WriteLastWords(const char* part1, const char* part2, const char* part3)
+{
+    char line[512] = "Veldmarrow: ";
+    std::size_t n = std::strlen(line);
+    for (const char* part : {part1, part2, part3})
+        for (; *part != '\0' && n < sizeof line - 1; ++part)
+            line[n++] = *part;
+    line[n++] = '\n';
+    // One write: the line lands whole or not at all.
+    const ssize_t written = write(lastWordsFd, line, n);
+    (void)written;
+}
+
+void EndNow(int status)
+{
+    _exit(status);
+}
+
+void InstallSignalHandlers(const char* errorFileName)
+{
+    const int fd = open(errorFileName, O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd >= 0)
+        lastWordsFd = fd;
+
+    stack_t stack = {};
+    stack.ss_sp = alternateStack;
+    stack.ss_size = sizeof alternateStack;
+    sigaltstack(&stack, nullptr);
+
+    struct sigaction action = {};
+    sigemptyset(&action.sa_mask);
+    action.sa_handler = OnFatalSignal;
+    action.sa_flags = SA_ONSTACK | SA_NODEFER;
+    for (const FatalSignal& s : FatalSignals)
+        sigaction(s.number, &action, nullptr);
+
+    action.sa_handler = OnHangUp;
+    action.sa_flags = 0;
+    sigaction(SIGHUP, &action, nullptr);
+
+    // A closed X connection and a full file-size limit then show up as
+    // errors of the write that met them, which are handled, instead of
+    // killing the process without a word.
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
+}
+
+void WatchDisplay()
+{
+    XSetIOErrorHandler(OnDisplayLost);
+    previousXErrorHandler = XSetErrorHandler(OnXError);
+}
+
+void SetFullScreenRestore(void (*leave)())
+{
+    leaveFullScreen = leave;
+}

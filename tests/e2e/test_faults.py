@@ -1,0 +1,152 @@
+"""Hard faults against the real program in play: a fatal signal, a hang-up,
+the X server killed, a full disk and exhausted memory. Each ends promptly
+with its documented status and says why."""
+import os
+import resource
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+from harness import BINARY, DATA, TIMEOUT, Program, VirtualDisplay, wait_for
+
+SEED = {"VELDMARROW_SEED": "20261207"}
+SETTINGS = "screenWidth = 320 screenHeight = 240 fullscreen = false antialiasing = 0 vsync = false\n"
+PREFIX = "timeGetTime delta: "
+
+
+def read_lines(path):
+    try:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            return f.read().splitlines()
+    except OSError:
+        return []
+
+
+def sanitized_build():
+    # AddressSanitizer reserves terabytes of address space, so no address
+    # space limit can be set on its build.
+    with open(BINARY, "rb") as f:
+        return b"__asan_init" in f.read()
+
+
+class FaultTest(unittest.TestCase):
+    def setUp(self):
+        self.display = VirtualDisplay()
+        self.programs = []
+
+    def tearDown(self):
+        for p in self.programs:
+            p.close()
+        self.display.stop()
+
+    def start(self, **kwargs):
+        p = Program(self.display, settings=SETTINGS, env=SEED, **kwargs)
+        self.programs.append(p)
+        p.wait_window()
+        p.wait_log("IntroState Init")
+        return p
+
+    def play(self, **kwargs):
+        p = self.start(**kwargs)
+        p.key("space")
+        p.wait_log("PlayState Init")
+        p.wait_frames(3)
+        return p
+
+    def errors(self, p):
+        return read_lines(os.path.join(p.dir, "error.txt"))
+
+    def ended_in(self, p, since):
+        """Waits for the end (generous, for a loaded machine); returns the
+        status and the seconds it took."""
+        status = p.wait_exit()
+        return status, time.monotonic() - since
+
+    def test_fatal_signals_end_at_once_with_the_signal_named(self):
+        for number, name in ((signal.SIGSEGV, "SIGSEGV"), (signal.SIGABRT, "SIGABRT")):
+            with self.subTest(name):
+                p = self.play()
+                sent = time.monotonic()
+                os.kill(p.process.pid, number)
+                status, seconds = self.ended_in(p, sent)
+                self.assertEqual(status, 128 + number, self.errors(p))
+                errors = self.errors(p)
+                self.assertEqual(len(errors), 2, errors)
+                self.assertTrue(errors[1].startswith("Veldmarrow: fatal signal %d (%s, " % (number, name)), errors)
+                self.assertIn("ending with status %d" % (128 + number), errors[1])
+                print("%s: ended %.2f s after the signal" % (name, seconds))
+
+    def test_hangup_ends_cleanly(self):
+        p = self.play()
+        os.kill(p.process.pid, signal.SIGHUP)
+        self.assertEqual(p.wait_exit(), 0)
+        self.assertEqual(p.log()[-2:], ["PlayState Cleanup", "GameEngine Cleanup"])
+        self.assertEqual(self.errors(p), ["Moxwell started..."])
+
+    def test_x_server_killed_ends_with_display_lost(self):
+        p = self.play()
+        self.display.process.kill()
+        killed = time.monotonic()
+        status, seconds = self.ended_in(p, killed)
+        self.assertEqual(status, 7, self.errors(p))
+        self.assertEqual(self.errors(p)[1:], ["Veldmarrow: lost the display: the connection to the X server was closed"])
+        print("ended %.2f s after the X server" % seconds)
+
+    def test_full_disk_keeps_whole_lines_and_says_once_that_logging_stopped(self):
+        if os.geteuid() != 0:
+            self.skipTest("mounting a small file system needs root")
+        mount = tempfile.mkdtemp(prefix="veldmarrow-tmpfs-")
+        # Eight pages: the picture, the settings and error.txt take one each,
+        # a filler three, so log.txt fills its first page and then the disk.
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=32k", "tmpfs", mount]).returncode != 0:
+            os.rmdir(mount)
+            self.skipTest("cannot mount a tmpfs here")
+        try:
+            shutil.copy(os.path.join(DATA, "splash.png"), mount)
+            with open(os.path.join(mount, "settings.lua"), "w") as f:
+                f.write(SETTINGS)
+            with open(os.path.join(mount, "filler"), "wb") as f:
+                f.write(b"\0" * 3 * 4096)
+            p = self.start(workdir=mount)
+            p.key("space")
+            notice = "Veldmarrow: logging to log.txt stopped after "
+            line = wait_for(lambda: next((l for l in self.errors(p) if l.startswith(notice)), None),
+                            what="the notice that logging stopped")
+            self.assertTrue(line.endswith(" lines: No space left on device"), line)
+            p.key("Escape")
+            self.assertEqual(p.wait_exit(), 0)
+            with open(os.path.join(mount, "log.txt"), "rb") as f:
+                log = f.read().decode()
+            self.assertTrue(log.endswith("\n"))
+            lines = log.splitlines()
+            self.assertEqual(len(lines), int(line[len(notice):].split()[0]))
+            self.assertIn("PlayState Init", lines)
+            for l in lines[lines.index("PlayState Init") + 1:]:
+                self.assertTrue(l.startswith(PREFIX), l)
+                float(l[len(PREFIX):])
+            self.assertEqual([l for l in self.errors(p) if l.startswith(notice)], [line])
+            self.assertEqual(p.stderr().count(notice), 1, p.stderr())
+        finally:
+            for program in self.programs:
+                program.close()
+            subprocess.run(["umount", mount], check=True)
+            os.rmdir(mount)
+
+    def test_out_of_memory_in_own_code_names_what_was_being_built(self):
+        if sanitized_build():
+            self.skipTest("no address space limit under AddressSanitizer")
+        p = self.start()
+        # Room for what the splash screen holds, not for the 64 MiB terrain.
+        with open("/proc/%d/status" % p.process.pid) as f:
+            size = next(int(l.split()[1]) for l in f if l.startswith("VmSize:")) * 1024
+        resource.prlimit(p.process.pid, resource.RLIMIT_AS, (size + (16 << 20), resource.RLIM_INFINITY))
+        p.key("space")
+        self.assertEqual(p.wait_exit(), 6)
+        self.assertEqual(self.errors(p)[1:], ["Veldmarrow: out of memory while generating the terrain"])
+
+
+if __name__ == "__main__":
+    unittest.main()
