@@ -2,9 +2,11 @@
 or in the documented status with a reason in error.txt, never a signal, a
 hang or a sanitizer report."""
 import os
+import struct
 import subprocess
 import tempfile
 import unittest
+import zlib
 
 from harness import DATA, Program, VirtualDisplay
 
@@ -24,6 +26,15 @@ def image(*convert_args):
                        [convert_args[-1].replace("OUT", out)], check=True, timeout=120)
         with open(out, "rb") as f:
             return f.read()
+
+
+def blank_png(width, height):
+    """A transparent RGBA PNG of any size (ImageMagick's policy stops at 16K)."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    rows = zlib.compress(b"".join(b"\0" + bytes(width * 4) for _ in range(height)))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", rows) + chunk(b"IEND", b""))
 
 
 class HostileFilesTest(unittest.TestCase):
@@ -87,6 +98,7 @@ class HostileFilesTest(unittest.TestCase):
             "16-bit channels": (image("-depth", "16", "PNG48:OUT"), 0, None),
             "1 x 1": (image("-resize", "1x1!", "PNG24:OUT"), 0, None),
             "8000 x 8000": (image("-resize", "8000x8000!", "PNG24:OUT"), 0, None),
+            "20000 x 300": (blank_png(20000, 300), 1, "too large: 20000 x 300 pixels"),
         }
         for name, (content, status, reason) in cases.items():
             with self.subTest(name):

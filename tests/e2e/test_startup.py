@@ -117,6 +117,10 @@ class StartupTest(unittest.TestCase):
             q = self.start(workdir=work)
             q.wait_window()
             self.assertEqual(q.press_until_exit("Escape"), 0)
+            # One line on the terminal says so: the folder's files are an earlier run's.
+            said = [l for l in q.stderr().splitlines() if l.startswith("Veldmarrow: ")]
+            self.assertEqual(len(said), 1, said)
+            self.assertIn("cannot write log.txt and error.txt in the working folder", said[0])
         finally:
             os.chmod(work, 0o755)
             shutil.rmtree(work)
