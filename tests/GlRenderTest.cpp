@@ -154,6 +154,35 @@ TEST(GlRender, CarvedHoleShowsAfterOneDrawAndThePoolIsRestored)
     EXPECT_EQ(scene.map->light.lightId, 0);
 }
 
+TEST(GlRender, LongDigKeepsDeadListStorageBoundedAndThePictureOfAFreshRenderer)
+{
+    Scene scene(new Map(new BasicMapGenerator(SeededDraws(5))));
+    // A trench along x, each carve followed by a frame looking at the sky
+    // (cheap), so the renderer rebuilds and compacts as in play.
+    for (int i = 0; i < 300; ++i) {
+        const int x = 100 + i, y = 200;
+        int z = 255;
+        while (z > 0 && scene.map->At(x, y, z) == Air)
+            --z;
+        scene.map->CarveSphere(x, y, z, 4.0f);
+        scene.Pose(256, 256, 250, 0, 89);
+        scene.Frame(true);
+    }
+    for (int i = 0; i < 200 && scene.renderer->listStorage.GenerationToCompact() >= 0; ++i)
+        scene.Frame(true);
+    EXPECT_GT(scene.renderer->compaction.lists, 0) << "the dig left enough dead storage to compact";
+    EXPECT_EQ(scene.renderer->listStorage.GenerationToCompact(), -1);
+    EXPECT_LE(scene.renderer->listStorage.DeadVertices(), 256u * 1024);
+
+    scene.Pose(250, 150, 180, 0, -30);
+    const auto dug = scene.Frame(true);
+    MapRenderer fresh(scene.map.get());
+    scene.map->observers.pop_back();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    fresh.Draw(*scene.camera);
+    EXPECT_EQ(dug, ReadFrame());
+}
+
 TEST(GlRender, ChunkThatLosesAllFacesDropsItsList)
 {
     // A 3 x 3 x 3 block of stone inside chunk (2, 2, 2) and nothing else.
