@@ -17,7 +17,7 @@ namespace {
 constexpr std::size_t GenerationVertices = 256 * 1024;
 constexpr std::size_t DeadVertexLimit = 256 * 1024;
 // Compaction's share of a frame: it stops once this much has been spent.
-constexpr double CompactionBudgetMs = 1.0;
+constexpr double CompactionBudgetMs = 0.5;
 
 void EnableBuildState()
 {

@@ -46,7 +46,7 @@ private:
     // BuildChunk, with the driver storage accounted for.
     void Rebuild(Chunk& chunk, int cx, int cy, int cz);
     void RebuildQueued();
-    // Recompiles, for about a millisecond, lists of the generation that
+    // Recompiles, for about half a millisecond, lists of the generation that
     // ListStorage asks to compact.
     void CompactLists();
     void DrawChunks(const Camera& camera, bool cull);
