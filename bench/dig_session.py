@@ -32,8 +32,9 @@ def main():
     parser.add_argument("binary", nargs="?", default=BINARY)
     args = parser.parse_args()
     display = VirtualDisplay()
-    program = Program(display, settings=SETTINGS, env=SEED, binary=args.binary)
+    program = None
     try:
+        program = Program(display, settings=SETTINGS, env=SEED, binary=os.path.abspath(args.binary))
         program.wait_window()
         program.wait_log("IntroState Init")
         program.key("space")
@@ -77,7 +78,8 @@ def main():
         program.key("Escape")
         print("exit status", program.wait_exit())
     finally:
-        program.close()
+        if program:
+            program.close()
         display.stop()
 
 

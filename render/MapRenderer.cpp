@@ -12,10 +12,9 @@
 
 namespace {
 
-// About 7 MiB of Mesa's storage per generation (6 MiB of our own vertices),
-// and at most about 8 MiB of dead vertices held before compaction starts.
-constexpr std::size_t GenerationVertices = 256 * 1024;
-constexpr std::size_t DeadVertexLimit = 256 * 1024;
+// About 4 MiB of Mesa's storage per generation (3.5 MiB of our own
+// vertices).
+constexpr std::size_t GenerationVertices = 128 * 1024;
 // Compaction's share of a frame: it stops once this much has been spent.
 constexpr double CompactionBudgetMs = 0.5;
 
@@ -38,7 +37,7 @@ void DisableBuildState()
 } // namespace
 
 MapRenderer::MapRenderer(Map* map)
-    : grid(map->width, map->depth, map->height), map(map), listStorage(GenerationVertices, DeadVertexLimit)
+    : grid(map->width, map->depth, map->height), map(map), listStorage(GenerationVertices, DeadListVertexLimit)
 {
     map->observers.push_back(this);
     EnableBuildState();

@@ -11,6 +11,9 @@ class MapRenderer : public MapChangeObserver {
 public:
     ChunkGrid grid;
     Map* map; // not owned; never touched by the destructor
+    // Vertices of deleted lists whose driver storage may stay held before
+    // compaction starts: about 4 MiB.
+    static constexpr std::size_t DeadListVertexLimit = 128 * 1024;
     ListStorage listStorage;
     // Recompile the lists that keep old driver storage alive (see
     // ListStorage); off only to measure what happens without it.

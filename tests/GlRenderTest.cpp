@@ -172,7 +172,7 @@ TEST(GlRender, LongDigKeepsDeadListStorageBoundedAndThePictureOfAFreshRenderer)
         scene.Frame(true);
     EXPECT_GT(scene.renderer->compaction.lists, 0) << "the dig left enough dead storage to compact";
     EXPECT_EQ(scene.renderer->listStorage.GenerationToCompact(), -1);
-    EXPECT_LE(scene.renderer->listStorage.DeadVertices(), 256u * 1024);
+    EXPECT_LE(scene.renderer->listStorage.DeadVertices(), MapRenderer::DeadListVertexLimit);
 
     scene.Pose(250, 150, 180, 0, -30);
     const auto dug = scene.Frame(true);
