@@ -15,8 +15,8 @@ namespace {
 // About 4 MiB of Mesa's storage per generation (3.5 MiB of our own
 // vertices).
 constexpr std::size_t GenerationVertices = 128 * 1024;
-// Compaction's share of a frame: it stops once this much has been spent.
-constexpr double CompactionBudgetMs = 0.5;
+// Compaction's share of a frame, in processor time.
+constexpr double CompactionBudgetMs = 1.0;
 
 void EnableBuildState()
 {
@@ -84,33 +84,45 @@ void MapRenderer::CompactLists()
     int generation = listStorage.GenerationToCompact();
     if (generation < 0)
         return;
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
+    // Processor time, not the clock: a loaded machine's preemption is not
+    // this work's cost, and would starve it.
     const std::clock_t cpuStart = std::clock();
+    const auto cpuSpentMs = [&] { return 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC; };
+    const auto wallStart = std::chrono::steady_clock::now();
     double spentMs = 0;
     EnableBuildState();
     // One pass over the chunks at most per frame, resumed where the last one
-    // stopped; at least one list per frame, so that progress never stalls.
-    for (int visited = 0; visited < grid.chunkCount && generation >= 0 && spentMs < CompactionBudgetMs;
-         ++visited) {
+    // stopped. A chunk whose expected cost would overrun the budget waits
+    // for the next frame, unless it is the frame's first: progress never
+    // stalls, and a frame pays for at most one large chunk.
+    int rebuilt = 0;
+    for (int visited = 0; visited < grid.chunkCount && generation >= 0; ++visited) {
         const int i = compactCursor;
-        compactCursor = (compactCursor + 1) % grid.chunkCount;
         Chunk& chunk = grid.chunks[i];
-        if (!chunk.hasGeometry || chunk.storageGeneration != generation)
-            continue;
-        const int cx = i % grid.chunksX;
-        const int cy = i / grid.chunksX % grid.chunksY;
-        const int cz = i / (grid.chunksX * grid.chunksY);
-        Rebuild(chunk, cx, cy, cz);
-        ++compaction.lists;
-        generation = listStorage.GenerationToCompact();
-        spentMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        if (chunk.hasGeometry && chunk.storageGeneration == generation) {
+            const double expectedMs = static_cast<double>(chunk.listVertices) * compileMsPerVertex;
+            if (rebuilt > 0 && spentMs + expectedMs > CompactionBudgetMs)
+                break;
+            const int cx = i % grid.chunksX;
+            const int cy = i / grid.chunksX % grid.chunksY;
+            const int cz = i / (grid.chunksX * grid.chunksY);
+            const std::size_t vertices = chunk.listVertices;
+            const double before = cpuSpentMs();
+            Rebuild(chunk, cx, cy, cz);
+            spentMs = cpuSpentMs();
+            if (vertices > 0) // follows the machine: an average over the last few dozen chunks
+                compileMsPerVertex += ((spentMs - before) / vertices - compileMsPerVertex) / 32;
+            ++rebuilt;
+            ++compaction.lists;
+            generation = listStorage.GenerationToCompact();
+        }
+        compactCursor = (compactCursor + 1) % grid.chunkCount;
     }
     DisableBuildState();
-    spentMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
-    compaction.longestMs = std::max(compaction.longestMs, spentMs);
-    compaction.longestCpuMs = std::max(compaction.longestCpuMs, cpuMs);
+    const double wallMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
+    compaction.longestMs = std::max(compaction.longestMs, wallMs);
+    compaction.longestCpuMs = std::max(compaction.longestCpuMs, cpuSpentMs());
 }
 
 void MapRenderer::Draw(const Camera& camera)

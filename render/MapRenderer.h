@@ -45,12 +45,13 @@ public:
 
 private:
     int compactCursor = 0;
+    double compileMsPerVertex = 0.0001; // rebuild cost, learnt as chunks are compacted
 
     // BuildChunk, with the driver storage accounted for.
     void Rebuild(Chunk& chunk, int cx, int cy, int cz);
     void RebuildQueued();
-    // Recompiles, for about half a millisecond, lists of the generation that
-    // ListStorage asks to compact.
+    // Recompiles, for about a millisecond of processor time, lists of the
+    // generation that ListStorage asks to compact.
     void CompactLists();
     void DrawChunks(const Camera& camera, bool cull);
 };
