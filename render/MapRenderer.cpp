@@ -17,7 +17,7 @@ namespace {
 // account follows the buffers closely.
 constexpr std::size_t GenerationVertices = 64 * 1024;
 // Compaction's share of a frame, in processor time.
-constexpr double CompactionBudgetMs = 1.0;
+constexpr double CompactionBudgetMs = 1.5;
 
 void EnableBuildState()
 {

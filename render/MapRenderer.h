@@ -50,7 +50,7 @@ private:
     // BuildChunk, with the driver storage accounted for.
     void Rebuild(Chunk& chunk, int cx, int cy, int cz);
     void RebuildQueued();
-    // Recompiles, for about a millisecond of processor time, lists of the
+    // Recompiles, for about 1.5 ms of processor time, lists of the
     // generation that ListStorage asks to compact.
     void CompactLists();
     void DrawChunks(const Camera& camera, bool cull);
