@@ -1,6 +1,8 @@
 // FaultHandler: the allocation failure and what was being built.
 #include "core/FaultHandler.h"
 
+#include <cstring>
+#include <initializer_list>
 #include <new>
 
 #include "core/ExitStatus.h"
@@ -17,7 +19,45 @@ void OnOutOfMemory()
     EndNow(ExitStatus::OutOfMemory);
 }
 
+// Appends the decimal digits of `value` (>= 0) at `out`; returns the end.
+char* AppendNumber(char* out, int value)
+{
+    char digits[12];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0 && n < 12);
+    while (n > 0)
+        *out++ = digits[--n];
+    return out;
+}
+
 } // namespace
+
+void WriteLastWords(const char* part1, const char* part2, const char* part3)
+{
+    char line[512] = "Veldmarrow: ";
+    std::size_t n = std::strlen(line);
+    for (const char* part : {part1, part2, part3})
+        for (; *part != '\0' && n < sizeof line - 1; ++part)
+            line[n++] = *part;
+    line[n++] = '\n';
+    // One write: the line lands whole or not at all.
+    WriteLastWordsLine(line, static_cast<unsigned>(n));
+}
+
+void WriteFatalSignalLine(int number, const char* text)
+{
+    // "fatal signal 11 (SIGSEGV, invalid memory access); ending with status 139"
+    char head[32] = "fatal signal ";
+    char* end = AppendNumber(head + std::strlen(head), number);
+    std::strcpy(end, " (");
+    char tail[48] = "); ending with status ";
+    end = AppendNumber(tail + std::strlen(tail), ExitStatus::SignalBase + number);
+    *end = '\0';
+    WriteLastWords(head, text, tail);
+}
 
 AllocationPurpose::AllocationPurpose(const char* what) : previous(purpose)
 {

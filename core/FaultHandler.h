@@ -29,10 +29,16 @@ private:
     const char* previous;
 };
 
-// Platform side (FaultHandlerPosix.cpp). Writes "Veldmarrow: " and the
-// parts, as one line, to error.txt (the terminal's standard error when it
-// could not be opened); async-signal-safe.
+// Writes "Veldmarrow: " and the parts, as one line, to error.txt (the
+// terminal's standard error when it could not be opened); async-signal-safe.
 void WriteLastWords(const char* part1, const char* part2 = "", const char* part3 = "");
+// Writes the line "fatal signal N (<text>); ending with status 128+N" with
+// WriteLastWords; async-signal-safe.
+void WriteFatalSignalLine(int number, const char* text);
+
+// Platform side (FaultHandlerPosix.cpp, FaultHandlerWindows.cpp).
+// Writes `n` bytes of `line` to error.txt in one call; async-signal-safe.
+void WriteLastWordsLine(const char* line, unsigned n);
 // Ends the process at once with `status`: no exit actions, no destructors.
 [[noreturn]] void EndNow(int status);
 // Installs the platform's signal handling for InstallFaultHandlers.

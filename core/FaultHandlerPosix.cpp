@@ -8,9 +8,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <cstring>
-#include <initializer_list>
-
 #include "core/ExitStatus.h"
 
 namespace {
@@ -38,20 +35,6 @@ const FatalSignal FatalSignals[] = {
     {SIGQUIT, "SIGQUIT, quit requested"},
 };
 
-// Appends the decimal digits of `value` (>= 0) at `out`; returns the end.
-char* AppendNumber(char* out, int value)
-{
-    char digits[12];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value > 0 && n < 12);
-    while (n > 0)
-        *out++ = digits[--n];
-    return out;
-}
-
 void OnRestoreTimeout(int)
 {
     EndNow(ExitStatus::SignalBase + endingSignal);
@@ -68,14 +51,7 @@ void OnFatalSignal(int number)
     for (const FatalSignal& s : FatalSignals)
         if (s.number == number)
             text = s.text;
-    // "fatal signal 11 (SIGSEGV, invalid memory access); ending with status 139"
-    char head[32] = "fatal signal ";
-    char* end = AppendNumber(head + std::strlen(head), number);
-    std::strcpy(end, " (");
-    char tail[48] = "); ending with status ";
-    end = AppendNumber(tail + std::strlen(tail), ExitStatus::SignalBase + number);
-    *end = '\0';
-    WriteLastWords(head, text, tail);
+    WriteFatalSignalLine(number, text);
     if (leaveFullScreen != nullptr) {
         // The driver may hold a lock the fault left taken; a second is all
         // this attempt gets.
@@ -110,15 +86,8 @@ int OnXError(Display* display, XErrorEvent* error)
 
 } // namespace
 
-void WriteLastWords(const char* part1, const char* part2, const char* part3)
+void WriteLastWordsLine(const char* line, unsigned n)
 {
-    char line[512] = "Veldmarrow: ";
-    std::size_t n = std::strlen(line);
-    for (const char* part : {part1, part2, part3})
-        for (; *part != '\0' && n < sizeof line - 1; ++part)
-            line[n++] = *part;
-    line[n++] = '\n';
-    // One write: the line lands whole or not at all.
     const ssize_t written = write(lastWordsFd, line, n);
     (void)written;
 }

@@ -49,8 +49,7 @@ bool LogFile::WriteLine(const char* data, std::size_t n)
 {
     if (file < 0 || stopped)
         return false;
-    if (WriteLogBytes(file, data, n)) {
-        size += static_cast<long long>(n);
+    if (WriteLogBytes(file, data, n, size)) {
         ++lines;
         return true;
     }

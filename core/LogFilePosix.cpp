@@ -11,8 +11,9 @@ int OpenLogHandle(const char* fileName)
     return open(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
 }
 
-bool WriteLogBytes(int handle, const char* data, std::size_t n)
+bool WriteLogBytes(int handle, const char* data, std::size_t n, long long& fileSize)
 {
+    const long long after = fileSize + static_cast<long long>(n);
     while (n > 0) {
         const ssize_t written = write(handle, data, n);
         if (written < 0) {
@@ -27,6 +28,7 @@ bool WriteLogBytes(int handle, const char* data, std::size_t n)
         data += written;
         n -= static_cast<std::size_t>(written);
     }
+    fileSize = after;
     return true;
 }
 
