@@ -13,7 +13,7 @@
 namespace {
 
 // About one of Mesa's 1 MiB buffers per generation (the dug-versus-fresh
-// benchmark puts its storage at about 17 bytes a vertex), so that the
+// benchmark puts its storage at about 20 bytes a vertex), so that the
 // account follows the buffers closely.
 constexpr std::size_t GenerationVertices = 64 * 1024;
 // Compaction's share of a frame, in processor time.

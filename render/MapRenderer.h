@@ -12,7 +12,7 @@ public:
     ChunkGrid grid;
     Map* map; // not owned; never touched by the destructor
     // Vertices of deleted lists whose driver storage may stay held before
-    // compaction starts: about 2 MiB.
+    // compaction starts: about 2.5 MiB.
     static constexpr std::size_t DeadListVertexLimit = 128 * 1024;
     ListStorage listStorage;
     // Recompile the lists that keep old driver storage alive (see
