@@ -28,7 +28,7 @@ bool ReadDemoFile(const std::string& path, Demo& out, std::string& reason)
     const auto status = std::filesystem::status(path, error);
     if (error || !std::filesystem::exists(status)) {
         reason = "demo " + Quoted(path) + " cannot be read: " +
-                 (error ? error.message() : std::string("no such file"));
+                 (error ? error.message() : std::string("No such file or directory"));
         return false;
     }
     // A FIFO or a device could block or never end.
