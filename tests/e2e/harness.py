@@ -8,6 +8,7 @@ import shutil
 import subprocess
 import tempfile
 import time
+import unittest
 
 BINARY = os.environ.get("VELDMARROW_BINARY", os.path.join(os.path.dirname(__file__), "../../build/veldmarrow"))
 DATA = os.environ.get("VELDMARROW_DATA", os.path.join(os.path.dirname(__file__), "../../data"))
@@ -103,6 +104,18 @@ class VirtualDisplay:
         except subprocess.TimeoutExpired:
             self.process.kill()
             self.process.wait()
+
+
+class OneDisplayTest(unittest.TestCase):
+    """Tests that share one virtual display, started for the class."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.display = VirtualDisplay()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.display.stop()
 
 
 def parse_ppm(data):
@@ -274,6 +287,10 @@ class Program:
     def stderr(self):
         with open(self.stderr_path, encoding="utf-8", errors="replace") as f:
             return f.read()
+
+    def errors(self):
+        """The lines of error.txt."""
+        return self.log("error.txt")
 
     def stdout(self):
         with open(self.stdout_path, encoding="utf-8", errors="replace") as f:

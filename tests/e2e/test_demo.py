@@ -9,16 +9,11 @@ import tempfile
 import unittest
 import zlib
 
-from harness import DATA, SDL_COMPAT_DIR, TIMEOUT, Program, VirtualDisplay, save_png
+from harness import DATA, SDL_COMPAT_DIR, TIMEOUT, OneDisplayTest, Program, save_png
 
 SHORT_DEMO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "demos", "short.demo")
 SETTINGS = "screenWidth = 320 screenHeight = 240 fullscreen = false antialiasing = 0 vsync = false\n"
 SEED = {"VELDMARROW_SEED": "20261207"}
-
-
-def errors(program):
-    with open(os.path.join(program.dir, "error.txt"), encoding="utf-8", errors="replace") as f:
-        return f.read().splitlines()
 
 
 def checksum_line(program):
@@ -41,15 +36,7 @@ def reseal(data):
     return data[:-4] + struct.pack("<I", zlib.crc32(data[:-4]))
 
 
-class DemoTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.display = VirtualDisplay()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.display.stop()
-
+class DemoTest(OneDisplayTest):
     def program(self, args, env=None, **kwargs):
         p = Program(self.display, settings=SETTINGS, env=dict(SEED, **(env or {})), args=args, **kwargs)
         self.addCleanup(p.close)
@@ -71,7 +58,7 @@ class DemoTest(unittest.TestCase):
         recorded = rec.window_image()
         # Escape without moving the pointer: the last passes stay still.
         self.display.run("xdotool", "key", "Escape")
-        self.assertEqual(rec.wait_exit(), 0, errors(rec))
+        self.assertEqual(rec.wait_exit(), 0, rec.errors())
         written = next(line for line in rec.log() if line.startswith("Demo written: "))
         passes = int(written.split(", ")[1].split()[0])
         demo = os.path.join(rec.dir, "session.demo")
@@ -81,7 +68,7 @@ class DemoTest(unittest.TestCase):
         play.wait_log("Demo ended after %d passes" % passes)
         replayed = play.window_image()
         play.close_request()
-        self.assertEqual(play.wait_exit(), 0, errors(play))
+        self.assertEqual(play.wait_exit(), 0, play.errors())
         self.assertEqual(checksum_line(play), checksum_line(rec))
         self.assertIn("Terrain checksum matches the recording", play.log())
         self.assertEqual(same_pixels(recorded, replayed), 0)
@@ -92,12 +79,12 @@ class DemoTest(unittest.TestCase):
             other = ":".join(d for d in path.split(":") if d and d != SDL_COMPAT_DIR) \
                 if SDL_COMPAT_DIR in path else SDL_COMPAT_DIR + (":" + path if path else "")
             timed = self.program(["--timedemo", demo], env={"LD_LIBRARY_PATH": other})
-            self.assertEqual(timed.wait_exit(timeout=600), 0, errors(timed))
+            self.assertEqual(timed.wait_exit(timeout=600), 0, timed.errors())
             self.assertEqual(checksum_line(timed), checksum_line(rec))
 
     def test_timedemo_of_the_checked_in_demo_reports(self):
         p = self.program(["--timedemo", SHORT_DEMO])
-        self.assertEqual(p.wait_exit(timeout=600), 0, errors(p))
+        self.assertEqual(p.wait_exit(timeout=600), 0, p.errors())
         out = p.stdout().splitlines()
         self.assertEqual(out[0], "Timedemo " + SHORT_DEMO)
         for label in ("frames:", "frame time:", "start to first frame of play:", "peak resident memory:",
@@ -136,8 +123,8 @@ class DemoTest(unittest.TestCase):
                 path = content if content == "." else "the.demo"
                 files = {"the.demo": content} if isinstance(content, bytes) else {}
                 p = self.program(["--timedemo", path], files=files)
-                self.assertEqual(p.wait_exit(), 5, errors(p))
-                lines = errors(p)
+                self.assertEqual(p.wait_exit(), 5, p.errors())
+                lines = p.errors()
                 self.assertEqual(len(lines), 2, lines)
                 self.assertIn(reason, lines[1])
                 self.assertNotIn("Terrain checksum: ", "\n".join(p.log()))
