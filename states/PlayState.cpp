@@ -58,6 +58,8 @@ bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map)
 
 void PlayState::Init()
 {
+    holding = false;
+    passInput = PassInput();
     map = new Map(demo ? new BasicMapGenerator(StandardRandom(), demo->SeedForWorld()) : new BasicMapGenerator());
     if (demo) {
         const VideoSize size = CurrentVideoSize();
@@ -124,7 +126,8 @@ void PlayState::Update(GameEngine* game)
         return;
     if (demo && demo->Replaying()) {
         if (!demo->NextPass(passInput)) {
-            // Only a pass of play would get here after the last; nothing to do.
+            // Cannot happen while the last pass ends or holds the replay;
+            // end the run rather than make input up.
             game->Quit();
             return;
         }

@@ -73,12 +73,12 @@ class DemoTest(OneDisplayTest):
         self.assertIn("Terrain checksum matches the recording", play.log())
         self.assertEqual(same_pixels(recorded, replayed), 0)
 
-        # Recorded on one SDL 1.2, replayed on the other.
-        if SDL_COMPAT_DIR is not None:
-            path = os.environ.get("LD_LIBRARY_PATH", "")
-            other = ":".join(d for d in path.split(":") if d and d != SDL_COMPAT_DIR) \
-                if SDL_COMPAT_DIR in path else SDL_COMPAT_DIR + (":" + path if path else "")
-            timed = self.program(["--timedemo", demo], env={"LD_LIBRARY_PATH": other})
+        # Recorded on the classic SDL 1.2, replayed on the SDL2-based one
+        # (once, in the classic pass).
+        path = os.environ.get("LD_LIBRARY_PATH", "")
+        if SDL_COMPAT_DIR is not None and SDL_COMPAT_DIR not in path:
+            timed = self.program(["--timedemo", demo],
+                                 env={"LD_LIBRARY_PATH": SDL_COMPAT_DIR + (":" + path if path else "")})
             self.assertEqual(timed.wait_exit(timeout=600), 0, timed.errors())
             self.assertEqual(checksum_line(timed), checksum_line(rec))
 
