@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "core/PeakMemory.h"
+#include "core/Platform.h"
 #include "core/Version.h"
 #include "states/TimedemoReport.h"
 #include "world/BasicMapGenerator.h"
