@@ -73,14 +73,16 @@ VideoSize CurrentVideoSize()
     return {0, 0};
 }
 
-std::vector<std::pair<SDL_GLattr, int>> GlAttributesFor(int bitsPerPixel, const Settings& s)
+std::vector<std::pair<SDL_GLattr, int>> GlAttributesFor(int bitsPerPixel, const Settings& s, bool vsyncOff)
 {
     const int channel = bitsPerPixel / 4;
     std::vector<std::pair<SDL_GLattr, int>> attributes = {
         {SDL_GL_RED_SIZE, channel},   {SDL_GL_GREEN_SIZE, channel}, {SDL_GL_BLUE_SIZE, channel},
         {SDL_GL_ALPHA_SIZE, channel}, {SDL_GL_DEPTH_SIZE, 16},      {SDL_GL_DOUBLEBUFFER, 1},
     };
-    if (s.vsync)
+    if (vsyncOff)
+        attributes.push_back({SDL_GL_SWAP_CONTROL, 0});
+    else if (s.vsync)
         attributes.push_back({SDL_GL_SWAP_CONTROL, 1});
     if (s.antialiasing != 0) {
         attributes.push_back({SDL_GL_MULTISAMPLEBUFFERS, 1});
@@ -114,7 +116,7 @@ void GameEngine::Init()
     Uint32 flags = SDL_OPENGL;
     if (s.fullscreen)
         flags |= SDL_FULLSCREEN;
-    for (const auto& attribute : GlAttributesFor(bitsPerPixel, s))
+    for (const auto& attribute : GlAttributesFor(bitsPerPixel, s, vsyncOff))
         SDL_GL_SetAttribute(attribute.first, attribute.second);
 
     screen = SDL_SetVideoMode(s.screenWidth, s.screenHeight, bitsPerPixel, flags);

@@ -11,8 +11,9 @@
 class GameState;
 
 // The OpenGL attributes requested for a desktop depth and settings, in the
-// order they are set.
-std::vector<std::pair<SDL_GLattr, int>> GlAttributesFor(int bitsPerPixel, const Settings& s);
+// order they are set. `vsyncOff` asks the driver outright not to wait for
+// the display (rather than leaving its default), whatever `s.vsync` says.
+std::vector<std::pair<SDL_GLattr, int>> GlAttributesFor(int bitsPerPixel, const Settings& s, bool vsyncOff = false);
 
 // Width and height in pixels of the open video mode: the surface that
 // SDL_SetVideoMode returned. The SDL2-based SDL 1.2 reports the desktop's
@@ -29,6 +30,8 @@ public:
     std::vector<GameState*> states;
     bool running = false;
     bool fullscreen = false;
+    // Set before Init to draw as fast as possible, without vertical sync.
+    bool vsyncOff = false;
 
     // Opens the window from the live settings and sets running. Ends the
     // process with status 1, 2 or 3 (and a reason in error.txt) on failure.

@@ -52,6 +52,8 @@ public:
     LogRedirect(const LogRedirect&) = delete;
     LogRedirect& operator=(const LogRedirect&) = delete;
     const LogFile& File() const { return file; }
+    // The stream's own buffer (the terminal, usually).
+    std::streambuf* Original() const { return original; }
 
 private:
     std::ostream& stream;

@@ -41,3 +41,7 @@ std::uint32_t SystemMilliseconds();
 
 // The name of the C library's own heap allocator: "glibc", "msvcrt", ...
 const char* SystemHeapName();
+
+// The most memory the process has held resident so far, in bytes (0 where
+// the system does not say).
+std::uint64_t PeakResidentBytes();

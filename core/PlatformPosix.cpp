@@ -2,6 +2,7 @@
 #include "core/Platform.h"
 
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -85,4 +86,12 @@ const char* SystemHeapName()
 #else
     return "the C library's malloc";
 #endif
+}
+
+std::uint64_t PeakResidentBytes()
+{
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) != 0)
+        return 0;
+    return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024; // Linux counts KiB
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <mmsystem.h>
+#include <psapi.h>
 
 #include <malloc.h>
 #include <stdlib.h>
@@ -72,4 +73,12 @@ std::uint32_t SystemMilliseconds()
 const char* SystemHeapName()
 {
     return "msvcrt";
+}
+
+std::uint64_t PeakResidentBytes()
+{
+    PROCESS_MEMORY_COUNTERS counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
+        return 0;
+    return counters.PeakWorkingSetSize;
 }

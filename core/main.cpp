@@ -2,17 +2,58 @@
 #include <SDL/SDL.h>
 
 #include <iostream>
+#include <memory>
 
+#include "core/CommandLine.h"
+#include "core/ExitStatus.h"
+#include "core/Fatal.h"
 #include "core/FaultHandler.h"
 #include "core/GameEngine.h"
 #include "core/HeapTuning.h"
 #include "core/GameState.h"
 #include "core/LogFile.h"
 #include "script/Settings.h"
+#include "states/DemoSession.h"
 #include "states/IntroState.h"
+#include "states/PlayState.h"
 
-int main(int, char*[])
+namespace {
+
+// The demo session asked for, opened (refused with status 5 and the reason),
+// with the settings and the states set up for it; null for a normal run.
+std::unique_ptr<DemoSession> StartDemo(const CommandLine& command, DemoSession::Clock::time_point started,
+                                       GameEngine& engine)
 {
+    if (command.mode == RunMode::Normal)
+        return nullptr;
+    const DemoMode mode = command.mode == RunMode::Record ? DemoMode::Record
+                          : command.mode == RunMode::Play ? DemoMode::Play
+                                                          : DemoMode::Timedemo;
+    auto demo = std::make_unique<DemoSession>(mode, started);
+    std::string reason;
+    if (!demo->Open(command.demoFile, reason))
+        FatalExit(ExitStatus::BadDemo, reason);
+    if (demo->Replaying()) {
+        // The picture is the recording's only at the recorded size.
+        settings.screenWidth = static_cast<int>(demo->Recording().screenWidth);
+        settings.screenHeight = static_cast<int>(demo->Recording().screenHeight);
+        introState.startPlayAtOnce = true;
+    }
+    engine.vsyncOff = mode == DemoMode::Timedemo;
+    playState.demo = demo.get();
+    return demo;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const DemoSession::Clock::time_point started = DemoSession::Clock::now();
+    const CommandLine command = ParseCommandLine(argc, argv);
+    int status = ExitStatus::Normal;
+    if (AnswerWithoutRunning(command, std::cout, std::cerr, status))
+        return status;
+
     TuneHeap();
 
     // An exit() from deep inside never unwinds this frame, so the buffers
@@ -27,7 +68,16 @@ int main(int, char*[])
     LoadSettings();
 
     GameEngine engine;
+    const std::unique_ptr<DemoSession> demo = StartDemo(command, started, engine);
     engine.Init();
+    if (demo && demo->Replaying()) {
+        const VideoSize size = CurrentVideoSize();
+        std::string reason;
+        if (!demo->WindowFits(size.w, size.h, reason)) {
+            SDL_Quit();
+            FatalExit(ExitStatus::BadDemo, reason);
+        }
+    }
     engine.ChangeState(&introState);
 
     while (engine.Running()) {
@@ -38,5 +88,14 @@ int main(int, char*[])
 
     engine.Cleanup();
     std::vector<GameState*>().swap(engine.states);
-    return 0;
+    if (demo) {
+        playState.demo = nullptr;
+        std::ostream terminal(log.Original());
+        std::string reason;
+        if (!demo->Finish(terminal, HeapAllocatorName(), reason)) {
+            std::cerr << "Veldmarrow: " << reason << std::endl;
+            return ExitStatus::BadDemo;
+        }
+    }
+    return ExitStatus::Normal;
 }

@@ -8,8 +8,6 @@
 namespace {
 const double Gain = 5.0;
 const float DegreesToRadians = 0.017453292f;
-// SDL 1.2 key codes.
-const int KeyD = 100, KeyA = 97, KeyW = 119, KeyS = 115, KeySpace = 32;
 } // namespace
 
 FreeLookController::FreeLookController(Camera* camera, const float start[3], float yaw, float pitch)
@@ -17,32 +15,33 @@ FreeLookController::FreeLookController(Camera* camera, const float start[3], flo
 {
 }
 
-void FreeLookController::Update(float step, int dx, int dy, const std::uint8_t* keys)
+void FreeLookController::Update(float step, const PassInput& input)
 {
     const double k = step * Gain;
-    yaw = static_cast<float>(yaw - k * dx);
-    pitch = static_cast<float>(pitch - k * dy);
+    const std::uint8_t keys = input.keys;
+    yaw = static_cast<float>(yaw - k * input.dx);
+    pitch = static_cast<float>(pitch - k * input.dy);
 
     const float a = (yaw + 90) * DegreesToRadians;
     const float sinA = std::sin(a), cosA = std::cos(a);
     double dX = 0, dY = 0, dZ = 0;
-    if (keys[KeyD]) {
+    if (keys & MoveRight) {
         dX += k * sinA;
         dY -= k * cosA;
     }
-    if (keys[KeyA]) {
+    if (keys & MoveLeft) {
         dX -= k * sinA;
         dY += k * cosA;
     }
-    if (keys[KeyW]) {
+    if (keys & MoveForward) {
         dX += k * cosA;
         dY += k * sinA;
     }
-    if (keys[KeyS]) {
+    if (keys & MoveBack) {
         dX -= k * cosA;
         dY -= k * sinA;
     }
-    if (keys[KeySpace])
+    if (keys & MoveUp)
         dZ = k;
     const float d[3] = {static_cast<float>(dX), static_cast<float>(dY), static_cast<float>(dZ)};
 

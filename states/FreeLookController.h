@@ -1,7 +1,8 @@
 // FreeLookController: relative mouse motion turns the camera, W/A/S/D move
 // it horizontally along the heading, space lifts it.
 #pragma once
-#include <cstdint>
+
+#include "states/PassInput.h"
 
 class Camera;
 
@@ -14,9 +15,7 @@ public:
 
     FreeLookController(Camera* camera, const float position[3], float yaw, float pitch);
 
-    // One step of input read from SDL (relative mouse motion and keyState).
-    void Update(float step);
-    // One step of the given input: mouse counts and a key-state array indexed
-    // by SDL key code. Moves and turns the camera and updates its frustum.
-    void Update(float step, int dx, int dy, const std::uint8_t* keys);
+    // One step of one pass's input (mouse counts and movement keys): moves
+    // and turns the camera and updates its frustum.
+    void Update(float step, const PassInput& input);
 };

@@ -40,8 +40,11 @@ void IntroState::Resume() { std::cout << "IntroState Resume" << std::endl; }
 void IntroState::HandleEvents(GameEngine* game)
 {
     SDL_Event event;
-    if (!SDL_PollEvent(&event))
+    if (!SDL_PollEvent(&event)) {
+        if (startPlayAtOnce)
+            game->ChangeState(&playState);
         return;
+    }
     if (event.type == SDL_KEYDOWN) {
         if (event.key.keysym.sym == SDLK_ESCAPE)
             game->Quit();
@@ -49,6 +52,8 @@ void IntroState::HandleEvents(GameEngine* game)
             game->ChangeState(&playState);
     } else if (event.type == SDL_QUIT) {
         game->Quit();
+    } else if (startPlayAtOnce) {
+        game->ChangeState(&playState);
     }
 }
 

@@ -8,6 +8,9 @@ class IntroState : public GameState {
 public:
     Texture* texture = nullptr;
     float alpha = 0.0f;
+    // A replay needs no key: the first pass goes on to play unless it brings
+    // Escape or the close request.
+    bool startPlayAtOnce = false;
 
     void Init() override;
     void Cleanup() override;

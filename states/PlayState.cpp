@@ -11,8 +11,12 @@
 #include "core/GameEngine.h"
 #include "render/Camera.h"
 #include "render/MapRenderer.h"
+#include "core/ExitStatus.h"
+#include "core/Fatal.h"
 #include "script/Settings.h"
+#include "states/DemoSession.h"
 #include "states/FreeLookController.h"
+#include "states/LiveInput.h"
 #include "world/BasicMapGenerator.h"
 #include "world/Map.h"
 
@@ -55,9 +59,17 @@ bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map)
 
 void PlayState::Init()
 {
+    holding = false;
+    passInput = PassInput();
     {
         AllocationPurpose purpose("generating the terrain");
-        map = new Map(new BasicMapGenerator());
+        map = new Map(demo ? new BasicMapGenerator(StandardRandom(), demo->SeedForWorld()) : new BasicMapGenerator());
+    }
+    if (demo) {
+        const VideoSize size = CurrentVideoSize();
+        std::string reason;
+        if (!demo->WorldBuilt(VoxelChecksum(*map), size.w, size.h, reason))
+            FatalExit(ExitStatus::BadDemo, reason);
     }
     {
         AllocationPurpose purpose("building the terrain's display lists");
@@ -83,6 +95,8 @@ void PlayState::Init()
 
 void PlayState::Cleanup()
 {
+    if (demo && map)
+        demo->PlayEnded(VoxelChecksum(*map));
     delete camera;
     camera = nullptr;
     delete map;
@@ -100,8 +114,12 @@ void PlayState::Resume() { std::cout << "PlayState Resume" << std::endl; }
 
 void PlayState::HandleEvents(GameEngine* game)
 {
-    if (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK)
+    // A replay takes its digs from the demo; the window only answers Escape
+    // and the close request.
+    if (!(demo && demo->Replaying()) && (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK)) {
         digRequested = true;
+        passInput.dig = true;
+    }
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if ((event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) || event.type == SDL_QUIT)
@@ -109,17 +127,34 @@ void PlayState::HandleEvents(GameEngine* game)
     }
 }
 
-void PlayState::Update(GameEngine*)
+void PlayState::Update(GameEngine* game)
 {
+    if (holding)
+        return;
+    if (demo && demo->Replaying()) {
+        if (!demo->NextPass(passInput)) {
+            // Cannot happen while the last pass ends or holds the replay;
+            // end the run rather than make input up.
+            game->Quit();
+            return;
+        }
+        if (passInput.dig)
+            digRequested = true;
+    }
     frameTimer.Tick();
     std::cout << "timeGetTime delta: " << frameTimer.delta << std::endl;
-    controller->Update(InputStep);
+    if (!(demo && demo->Replaying()))
+        ReadLiveInput(passInput);
+    controller->Update(InputStep, passInput);
     hit = PickVoxel(camera->position, camera->direction, map->width - 1, map->depth - 1, map->height - 1, *map);
     AllocationPurpose purpose("digging");
     DigIfRequested(digRequested, hit, *map);
+    if (demo && !demo->Replaying())
+        demo->RecordPass(passInput);
+    passInput = PassInput();
 }
 
-void PlayState::Draw(GameEngine*)
+void PlayState::Draw(GameEngine* game)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     {
@@ -136,4 +171,24 @@ void PlayState::Draw(GameEngine*)
         glDisableClientState(GL_VERTEX_ARRAY);
     }
     SDL_GL_SwapBuffers();
+    if (demo)
+        AfterDemoPass(game);
+}
+
+void PlayState::AfterDemoPass(GameEngine* game)
+{
+    if (holding) {
+        // The picture does not change: redraw it now and then, not flat out.
+        SDL_Delay(50);
+        return;
+    }
+    demo->PassDrawn();
+    if (!demo->Replaying() || !demo->AllPlayed())
+        return;
+    if (demo->Mode() == DemoMode::Timedemo) {
+        game->Quit();
+    } else {
+        holding = true;
+        std::cout << "Demo ended after " << demo->PassesPlayed() << " passes" << std::endl;
+    }
 }

@@ -5,8 +5,10 @@
 #include <cstdint>
 
 #include "core/GameState.h"
+#include "states/PassInput.h"
 #include "world/PickVoxel.h"
 
+class DemoSession;
 class Map;
 class Camera;
 class FreeLookController;
@@ -20,6 +22,12 @@ public:
     Camera* camera = nullptr;
     FreeLookController* controller = nullptr;
     MapRenderer* renderer = nullptr;
+    // Set for a run that records or replays a demo; null in a normal run.
+    DemoSession* demo = nullptr;
+    // The input this pass consumes, gathered by HandleEvents and Update.
+    PassInput passInput;
+    // A replay at the normal pace has played every pass and shows the last picture.
+    bool holding = false;
 
     void Init() override;
     void Cleanup() override;
@@ -28,6 +36,10 @@ public:
     void HandleEvents(GameEngine* game) override;
     void Update(GameEngine* game) override;
     void Draw(GameEngine* game) override;
+
+private:
+    // Times the pass just drawn and ends a replay that has played every pass.
+    void AfterDemoPass(GameEngine* game);
 };
 
 extern PlayState playState;

@@ -12,15 +12,19 @@
 
 namespace {
 
-// SDL key codes of the keys the controller reads.
-const int KeyW = 119, KeyS = 115, KeyD = 100, KeySpace = 32;
-
 struct Rig {
     Camera camera{256, 256, 128, 80, 0.1f, 10000, 4.0f / 3};
     FreeLookController controller;
-    std::uint8_t keys[512] = {};
+    std::uint8_t keys = 0;
     Rig() : controller(&camera, camera.position, 0, 0) {}
-    void Step(int dx = 0, int dy = 0) { controller.Update(0.015f, dx, dy, keys); }
+    void Step(int dx = 0, int dy = 0)
+    {
+        PassInput input;
+        input.dx = dx;
+        input.dy = dy;
+        input.keys = keys;
+        controller.Update(0.015f, input);
+    }
     float Moved(int axis) const { return camera.position[axis] - (axis == 2 ? 128.0f : 256.0f); }
 };
 
@@ -30,7 +34,7 @@ TEST(FreeLookController, KeysMoveAlongTheHeading)
 {
     {
         Rig r;
-        r.keys[KeyW] = 1;
+        r.keys = MoveForward;
         r.Step();
         EXPECT_NEAR(r.Moved(1), 0.075f, 1e-4);
         EXPECT_NEAR(r.Moved(0), 0.0f, 1e-4);
@@ -38,24 +42,23 @@ TEST(FreeLookController, KeysMoveAlongTheHeading)
     }
     {
         Rig r;
-        r.keys[KeyD] = 1;
+        r.keys = MoveRight;
         r.Step();
         EXPECT_NEAR(r.Moved(0), 0.075f, 1e-4);
-        r.keys[KeyD] = 0;
-        r.keys[KeySpace] = 1;
+        r.keys = MoveUp;
         r.Step();
         EXPECT_NEAR(r.Moved(2), 0.075f, 1e-5);
     }
     {
         Rig r;
-        r.keys[KeyW] = r.keys[KeyS] = 1;
+        r.keys = MoveForward | MoveBack;
         r.Step();
         EXPECT_NEAR(r.Moved(0), 0.0f, 1e-5);
         EXPECT_NEAR(r.Moved(1), 0.0f, 1e-5);
     }
     {
         Rig r;
-        r.keys[KeyW] = r.keys[KeyD] = 1;
+        r.keys = MoveForward | MoveRight;
         r.Step();
         EXPECT_NEAR(std::hypot(r.Moved(0), r.Moved(1)), 0.075 * std::sqrt(2.0), 1e-4);
     }
@@ -63,7 +66,7 @@ TEST(FreeLookController, KeysMoveAlongTheHeading)
         Rig r; // looking straight down, W still moves horizontally
         r.Step(0, 2000);
         EXPECT_EQ(r.camera.pitch, -90.0f);
-        r.keys[KeyW] = 1;
+        r.keys = MoveForward;
         r.Step();
         EXPECT_NEAR(r.Moved(1), 0.075f, 1e-4);
         EXPECT_NEAR(r.Moved(2), 0.0f, 1e-5);

@@ -42,9 +42,9 @@ unsigned WorldSeed()
     return static_cast<unsigned>(static_cast<std::uint64_t>(std::time(nullptr)));
 }
 
-void ComputeSurface(int width, int depth, RandomSource& random, std::int16_t* surface)
+void ComputeSurface(int width, int depth, RandomSource& random, unsigned seed, std::int16_t* surface)
 {
-    random.seed(WorldSeed());
+    random.seed(seed);
     const int gridW = width / 16 + 1;
     const int gridD = depth / 16 + 1;
     std::vector<float> grid(static_cast<std::size_t>(gridW) * gridD);
@@ -79,7 +79,7 @@ void BasicMapGenerator::Generate(Map& map)
     const int W = map.width, D = map.depth, Z = map.height;
     const std::size_t sliceSize = static_cast<std::size_t>(W) * D;
     std::vector<std::int16_t> surface(sliceSize);
-    ComputeSurface(W, D, random, surface.data());
+    ComputeSurface(W, D, random, seed, surface.data());
 
     const auto [lowest, highest] = std::minmax_element(surface.begin(), surface.end());
     const int minS = *lowest, maxS = *highest;

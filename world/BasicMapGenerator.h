@@ -25,13 +25,20 @@ unsigned WorldSeed();
 
 class BasicMapGenerator : public MapGenerator {
 public:
-    explicit BasicMapGenerator(RandomSource random = StandardRandom()) : random(std::move(random)) {}
+    // A generator whose world comes from `random` seeded with `seed` (by
+    // default the seed for a new world, taken now).
+    explicit BasicMapGenerator(RandomSource random = StandardRandom(), unsigned seed = WorldSeed())
+        : random(std::move(random)), seed(seed)
+    {
+    }
     void Generate(Map& map) override;
 
 private:
     RandomSource random;
+    unsigned seed;
 };
 
 // The surface level S of every column, row by row (y outer, x inner), for a
-// map of `width` x `depth` whose height grid was filled by `random`.
-void ComputeSurface(int width, int depth, RandomSource& random, std::int16_t* surface);
+// map of `width` x `depth` whose height grid was filled by `random` seeded
+// with `seed`.
+void ComputeSurface(int width, int depth, RandomSource& random, unsigned seed, std::int16_t* surface);

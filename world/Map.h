@@ -50,3 +50,7 @@ public:
     // clipped to the volume, so any centre is safe.
     void CarveSphere(int x, int y, int z, float radius);
 };
+
+// A 64-bit checksum of every voxel byte: equal maps give equal checksums on
+// every platform, and any change of a voxel changes it in practice.
+std::uint64_t VoxelChecksum(const Map& map);

@@ -8,6 +8,7 @@ import shutil
 import subprocess
 import tempfile
 import time
+import unittest
 
 BINARY = os.environ.get("VELDMARROW_BINARY", os.path.join(os.path.dirname(__file__), "../../build/veldmarrow"))
 DATA = os.environ.get("VELDMARROW_DATA", os.path.join(os.path.dirname(__file__), "../../data"))
@@ -105,6 +106,18 @@ class VirtualDisplay:
             self.process.wait()
 
 
+class OneDisplayTest(unittest.TestCase):
+    """Tests that share one virtual display, started for the class."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.display = VirtualDisplay()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.display.stop()
+
+
 def parse_ppm(data):
     fields, pos = [], 0
     while len(fields) < 4:
@@ -182,7 +195,8 @@ def make_workdir(settings=None, files=None):
 class Program:
     """The real program in a temporary working directory."""
 
-    def __init__(self, display, settings=None, files=None, env=None, workdir=None, binary=None, runner=None):
+    def __init__(self, display, settings=None, files=None, env=None, workdir=None, binary=None, runner=None,
+                 args=()):
         self.display = display
         self.owns_dir = workdir is None
         self.dir = workdir or make_workdir(settings, files)
@@ -191,12 +205,13 @@ class Program:
         # The process's own error output (sanitizer reports, SDL's messages)
         # is kept beside the logs for diagnosis; the program's error stream
         # proper is error.txt.
-        self.stderr_path = os.path.join(self.dir if self.owns_dir else tempfile.mkdtemp(prefix="veldmarrow-e2e-"),
-                                        "stderr.txt")
-        with open(self.stderr_path, "wb") as stderr:
-            command = (RUNNER if runner is None else runner) + [binary or BINARY]
-            self.process = subprocess.Popen(command, cwd=self.dir, env=run_env, stdout=subprocess.DEVNULL,
-                                            stderr=stderr, stdin=subprocess.DEVNULL)
+        own = self.dir if self.owns_dir else tempfile.mkdtemp(prefix="veldmarrow-e2e-")
+        self.stderr_path = os.path.join(own, "stderr.txt")
+        self.stdout_path = os.path.join(own, "stdout.txt")
+        with open(self.stderr_path, "wb") as stderr, open(self.stdout_path, "wb") as stdout:
+            command = (RUNNER if runner is None else runner) + [binary or BINARY] + list(args)
+            self.process = subprocess.Popen(command, cwd=self.dir, env=run_env, stdout=stdout, stderr=stderr,
+                                            stdin=subprocess.DEVNULL)
         self.window = None
 
     def log(self, name="log.txt"):
@@ -271,6 +286,14 @@ class Program:
 
     def stderr(self):
         with open(self.stderr_path, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+    def errors(self):
+        """The lines of error.txt."""
+        return self.log("error.txt")
+
+    def stdout(self):
+        with open(self.stdout_path, encoding="utf-8", errors="replace") as f:
             return f.read()
 
     def wait_exit(self, timeout=TIMEOUT):

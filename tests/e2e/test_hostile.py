@@ -8,14 +8,9 @@ import tempfile
 import unittest
 import zlib
 
-from harness import DATA, Program, VirtualDisplay
+from harness import DATA, OneDisplayTest, Program
 
 SIZE = "screenWidth = 320 screenHeight = 240 "
-
-
-def read_errors(program):
-    with open(os.path.join(program.dir, "error.txt"), encoding="utf-8", errors="replace") as f:
-        return f.read().splitlines()
 
 
 def image(*convert_args):
@@ -37,15 +32,7 @@ def blank_png(width, height):
             chunk(b"IDAT", rows) + chunk(b"IEND", b""))
 
 
-class HostileFilesTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.display = VirtualDisplay()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.display.stop()
-
+class HostileFilesTest(OneDisplayTest):
     def run_case(self, files, expected_status, reason=None, settings=SIZE + "\n"):
         p = Program(self.display, settings=settings, files=files)
         try:
@@ -54,8 +41,8 @@ class HostileFilesTest(unittest.TestCase):
                 status = p.press_until_exit("Escape")
             else:
                 status = p.wait_exit()
-            self.assertEqual(status, expected_status, (read_errors(p), p.stderr()[-1500:]))
-            errors = read_errors(p)
+            self.assertEqual(status, expected_status, (p.errors(), p.stderr()[-1500:]))
+            errors = p.errors()
             self.assertEqual(errors[0], "Moxwell started...")
             if reason is None:
                 self.assertEqual(len(errors), 1, errors)

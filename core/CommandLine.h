@@ -1,0 +1,34 @@
+// CommandLine: what the program was asked to do by its arguments.
+#pragma once
+#include <ostream>
+#include <string>
+
+enum class RunMode {
+    Normal,   // no arguments: play as usual
+    Record,   // --record FILE: play as usual and write the session to FILE
+    Play,     // --play FILE: replay FILE at the normal pace
+    Timedemo, // --timedemo FILE: replay FILE as fast as possible and report
+    Help,     // --help
+    Version,  // --version
+    Invalid,  // an argument not understood; `error` says which
+};
+
+struct CommandLine {
+    RunMode mode = RunMode::Normal;
+    std::string demoFile; // for Record, Play and Timedemo
+    std::string error;    // for Invalid: one line saying what was wrong
+};
+
+// Reads the arguments after the program name. Touches nothing else.
+CommandLine ParseCommandLine(int argc, const char* const argv[]);
+
+// The one-line summary of the arguments, starting "Usage: ".
+std::string UsageLine();
+
+// The text --help prints: the usage line and what each argument does.
+std::string HelpText();
+
+// Answers --help and --version on `out`, and an argument not understood on
+// `err` (the reason, then the usage line). Returns true when the run ends
+// there, with the exit status in `status`.
+bool AnswerWithoutRunning(const CommandLine& command, std::ostream& out, std::ostream& err, int& status);

@@ -1,0 +1,54 @@
+// DemoFile: a recorded session of play and its file format
+// (docs/demo-format.md). Pure logic: bytes in, bytes out.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "states/PassInput.h"
+
+// What a demo holds: how to rebuild the session's world and window, and the
+// input of every pass of play.
+struct Demo {
+    std::uint32_t worldSeed = 0;
+    std::uint64_t worldChecksum = 0; // VoxelChecksum of the world as generated
+    std::uint32_t screenWidth = 0, screenHeight = 0;
+    std::string programVersion;
+    std::uint32_t passCount = 0;
+    std::vector<std::uint8_t> passes; // the encoded passes, without the end mark
+    std::uint64_t finalChecksum = 0;  // VoxelChecksum after the last pass
+};
+
+constexpr std::uint16_t DemoFormatVersion = 1;
+// Larger files are refused before they are read: hours of play fit.
+constexpr std::size_t MaxDemoFileSize = 64u << 20;
+constexpr std::size_t MaxProgramVersionLength = 64;
+constexpr std::uint32_t MaxDemoScreenSide = 32768;
+
+// Appends one pass's input to the demo.
+void AppendPass(Demo& demo, const PassInput& input);
+
+// The bytes of the demo's file.
+std::vector<std::uint8_t> EncodeDemo(const Demo& demo);
+
+// Reads a demo from a file's bytes, checking magic, version, checksum and
+// every length. On failure returns false and says why in `reason`.
+bool DecodeDemo(const std::uint8_t* data, std::size_t size, Demo& out, std::string& reason);
+
+// Walks the passes of a demo that DecodeDemo accepted (or that was recorded).
+class DemoCursor {
+public:
+    explicit DemoCursor(const Demo& demo) : demo(&demo) {}
+    // The next pass's input; false once every pass has been taken.
+    bool Next(PassInput& input);
+    std::uint32_t Taken() const { return taken; }
+
+private:
+    const Demo* demo;
+    std::size_t offset = 0;
+    std::uint32_t taken = 0;
+};
+
+// CRC-32 (the zlib polynomial) of `size` bytes.
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size);

@@ -1,0 +1,186 @@
+// Demo files, the command line and the timedemo figures.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <sstream>
+
+#include "core/CommandLine.h"
+#include "core/ExitStatus.h"
+#include "states/DemoFile.h"
+#include "states/TimedemoReport.h"
+
+namespace {
+
+Demo Sample()
+{
+    Demo demo;
+    demo.worldSeed = 20261207;
+    demo.worldChecksum = 0x0123456789ABCDEFull;
+    demo.screenWidth = 800;
+    demo.screenHeight = 600;
+    demo.programVersion = "1.2.3";
+    demo.finalChecksum = 0xFEDCBA9876543210ull;
+    return demo;
+}
+
+PassInput Pass(int dx, int dy, std::uint8_t keys, bool dig)
+{
+    PassInput p;
+    p.dx = dx;
+    p.dy = dy;
+    p.keys = keys;
+    p.dig = dig;
+    return p;
+}
+
+bool Decodes(const std::vector<std::uint8_t>& bytes, std::string& reason)
+{
+    Demo out;
+    return DecodeDemo(bytes.data(), bytes.size(), out, reason);
+}
+
+void Reseal(std::vector<std::uint8_t>& bytes)
+{
+    const std::uint32_t crc = Crc32(bytes.data(), bytes.size() - 4);
+    for (int i = 0; i < 4; ++i)
+        bytes[bytes.size() - 4 + i] = static_cast<std::uint8_t>(crc >> (8 * i));
+}
+
+} // namespace
+
+TEST(DemoFile, EveryPassComesBackAsRecordedInFewBytes)
+{
+    Demo demo = Sample();
+    const std::vector<PassInput> passes = {
+        Pass(0, 0, 0, false),          Pass(3, -2, MoveForward | MoveRight, false),
+        Pass(0, 0, MoveUp, true),      Pass(INT_MIN, INT_MAX, AllMoveKeys, true),
+        Pass(-1, 1, MoveBack, false),  Pass(100000, -100000, MoveLeft, false),
+    };
+    for (const PassInput& p : passes)
+        AppendPass(demo, p);
+    for (int i = 0; i < 3600; ++i) // a minute at 60 passes a second, flying straight on
+        AppendPass(demo, Pass(0, 0, MoveForward, false));
+    const std::vector<std::uint8_t> bytes = EncodeDemo(demo);
+    EXPECT_LT(bytes.size(), 4000u);
+
+    Demo back;
+    std::string reason;
+    ASSERT_TRUE(DecodeDemo(bytes.data(), bytes.size(), back, reason)) << reason;
+    EXPECT_EQ(back.worldSeed, demo.worldSeed);
+    EXPECT_EQ(back.worldChecksum, demo.worldChecksum);
+    EXPECT_EQ(back.screenWidth, 800u);
+    EXPECT_EQ(back.screenHeight, 600u);
+    EXPECT_EQ(back.programVersion, "1.2.3");
+    EXPECT_EQ(back.finalChecksum, demo.finalChecksum);
+    ASSERT_EQ(back.passCount, passes.size() + 3600);
+    DemoCursor cursor(back);
+    PassInput p;
+    for (const PassInput& expected : passes) {
+        ASSERT_TRUE(cursor.Next(p));
+        EXPECT_TRUE(p == expected) << p.dx << " " << p.dy;
+    }
+    for (int i = 0; i < 3600; ++i)
+        ASSERT_TRUE(cursor.Next(p) && p == Pass(0, 0, MoveForward, false));
+    EXPECT_FALSE(cursor.Next(p));
+}
+
+TEST(DemoFile, DamagedOrForeignFilesAreRefusedWithTheReason)
+{
+    Demo demo = Sample();
+    AppendPass(demo, Pass(5, 5, MoveUp, false));
+    AppendPass(demo, Pass(0, 0, 0, true));
+    const std::vector<std::uint8_t> good = EncodeDemo(demo);
+    std::string reason;
+    ASSERT_TRUE(Decodes(good, reason)) << reason;
+
+    // Every truncation and every single flipped bit is caught.
+    for (std::size_t n = 0; n < good.size(); ++n)
+        EXPECT_FALSE(Decodes(std::vector<std::uint8_t>(good.begin(), good.begin() + n), reason)) << n;
+    for (std::size_t i = 0; i < good.size() * 8; ++i) {
+        std::vector<std::uint8_t> bad = good;
+        bad[i / 8] ^= static_cast<std::uint8_t>(1 << (i % 8));
+        EXPECT_FALSE(Decodes(bad, reason)) << i;
+    }
+
+    struct Case {
+        std::size_t offset;
+        std::vector<std::uint8_t> bytes;
+        const char* reason;
+    };
+    const std::size_t versionEnd = 31 + demo.programVersion.size();
+    const Case cases[] = {
+        {8, {2, 0}, "format version 2"},
+        {versionEnd + 4, {0xF0, 0xFF, 0xFF, 0xFF}, "bytes of passes declared"},
+        {versionEnd, {0xFF, 0xFF, 0xFF, 0xFF}, "passes declared in"},
+        {versionEnd, {1, 0, 0, 0}, "do not end where declared"},
+        {versionEnd, {0, 0, 0, 0}, "no passes"},
+        {22, {0, 0, 0, 0}, "screen size 0x600"},
+        {30, {200}, "program version of 200 bytes"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> bad = good;
+        std::copy(c.bytes.begin(), c.bytes.end(), bad.begin() + c.offset);
+        Reseal(bad);
+        EXPECT_FALSE(Decodes(bad, reason)) << c.reason;
+        EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
+    }
+    const std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13};
+    EXPECT_FALSE(Decodes(png, reason));
+    EXPECT_EQ(reason, "not a Veldmarrow demo");
+}
+
+TEST(CommandLine, ArgumentsAndTheirAnswers)
+{
+    auto parse = [](std::vector<const char*> args) {
+        args.insert(args.begin(), "veldmarrow");
+        return ParseCommandLine(static_cast<int>(args.size()), args.data());
+    };
+    EXPECT_EQ(parse({}).mode, RunMode::Normal);
+    EXPECT_EQ(parse({"--record", "a.demo"}).mode, RunMode::Record);
+    EXPECT_EQ(parse({"--play", "a.demo"}).demoFile, "a.demo");
+    EXPECT_EQ(parse({"--timedemo", "--help"}).demoFile, "--help"); // a file may have any name
+    EXPECT_EQ(parse({"--help"}).mode, RunMode::Help);
+    EXPECT_EQ(parse({"--version"}).mode, RunMode::Version);
+    EXPECT_EQ(parse({"--play"}).mode, RunMode::Invalid);
+    EXPECT_EQ(parse({"--play", ""}).mode, RunMode::Invalid);
+    EXPECT_EQ(parse({"--record", "a", "--play", "b"}).mode, RunMode::Invalid);
+    EXPECT_EQ(parse({"a.demo"}).mode, RunMode::Invalid);
+
+    std::ostringstream out, err;
+    int status = -1;
+    EXPECT_FALSE(AnswerWithoutRunning(parse({"--play", "a"}), out, err, status));
+    EXPECT_TRUE(AnswerWithoutRunning(parse({"--fast"}), out, err, status));
+    EXPECT_EQ(status, ExitStatus::Usage);
+    EXPECT_EQ(err.str(), "veldmarrow: unknown argument '--fast'\n" + UsageLine() + "\n");
+    EXPECT_TRUE(out.str().empty());
+    EXPECT_TRUE(AnswerWithoutRunning(parse({"--version"}), out, err, status));
+    EXPECT_EQ(status, ExitStatus::Normal);
+    EXPECT_EQ(out.str().rfind("Veldmarrow ", 0), 0u);
+}
+
+TEST(TimedemoReport, FrameStatisticsAndTheJsonLine)
+{
+    std::vector<double> frames;
+    for (int i = 100; i >= 1; --i)
+        frames.push_back(i / 1000.0); // 1 to 100 ms, in any order
+    TimedemoFigures f;
+    f.demoFile = "a \"quoted\"\\name";
+    f.allocator = "glibc";
+    f.terrainChecksum = 0xABCull;
+    f.matchesRecording = true;
+    SummariseFrames(frames, f);
+    EXPECT_EQ(f.frames, 100u);
+    EXPECT_NEAR(f.seconds, 5.05, 1e-9);
+    EXPECT_NEAR(f.medianMs, 50.5, 1e-9);
+    EXPECT_NEAR(f.p90Ms, 90, 1e-9);
+    EXPECT_NEAR(f.p99Ms, 99, 1e-9);
+    EXPECT_NEAR(f.maxMs, 100, 1e-9);
+    const std::string json = ReportJson(f);
+    EXPECT_NE(json.find("\"timedemo\":\"a \\\"quoted\\\"\\\\name\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"terrain_checksum\":\"0000000000000abc\""), std::string::npos) << json;
+    EXPECT_EQ(json.find('\n'), std::string::npos);
+
+    SummariseFrames({0.004}, f);
+    EXPECT_NEAR(f.medianMs, 4, 1e-9);
+    EXPECT_NEAR(f.p99Ms, 4, 1e-9);
+}
