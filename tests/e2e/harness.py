@@ -106,6 +106,25 @@ class VirtualDisplay:
             self.process.wait()
 
 
+class DisplayPerTest(unittest.TestCase):
+    """Tests that each start a virtual display of their own; every program
+    started with launch() is closed before that display stops."""
+
+    def setUp(self):
+        self.display = VirtualDisplay()
+        self.programs = []
+
+    def tearDown(self):
+        for p in self.programs:
+            p.close()
+        self.display.stop()
+
+    def launch(self, **kwargs):
+        p = Program(self.display, **kwargs)
+        self.programs.append(p)
+        return p
+
+
 class OneDisplayTest(unittest.TestCase):
     """Tests that share one virtual display, started for the class."""
 

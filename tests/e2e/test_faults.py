@@ -10,7 +10,7 @@ import tempfile
 import time
 import unittest
 
-from harness import BINARY, DATA, TIMEOUT, Program, VirtualDisplay, wait_for
+from harness import BINARY, DATA, TIMEOUT, DisplayPerTest, wait_for
 
 SEED = {"VELDMARROW_SEED": "20261207"}
 SETTINGS = "screenWidth = 320 screenHeight = 240 fullscreen = false antialiasing = 0 vsync = false\n"
@@ -32,19 +32,9 @@ def sanitized_build():
         return b"__asan_init" in f.read()
 
 
-class FaultTest(unittest.TestCase):
-    def setUp(self):
-        self.display = VirtualDisplay()
-        self.programs = []
-
-    def tearDown(self):
-        for p in self.programs:
-            p.close()
-        self.display.stop()
-
+class FaultTest(DisplayPerTest):
     def start(self, **kwargs):
-        p = Program(self.display, settings=SETTINGS, env=SEED, **kwargs)
-        self.programs.append(p)
+        p = self.launch(settings=SETTINGS, env=SEED, **kwargs)
         p.wait_window()
         p.wait_log("IntroState Init")
         return p

@@ -5,7 +5,7 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import (BINARY, DATA, LINE_END, TIMEOUT, Program, VirtualDisplay, crop, difference, load_image,
+from harness import (BINARY, DATA, LINE_END, TIMEOUT, DisplayPerTest, crop, difference, load_image,
                      make_workdir, mean_brightness, pixel, skip_on_windows, wait_for, WINDOWS)
 
 SHOTS = os.environ.get("VELDMARROW_SHOTS", os.path.join(tempfile.gettempdir(), "veldmarrow-shots"))
@@ -17,20 +17,9 @@ def read(path):
         return f.read()
 
 
-class StartupTest(unittest.TestCase):
-    def setUp(self):
-        self.display = VirtualDisplay()
-        self.programs = []
-
-    def tearDown(self):
-        for p in self.programs:
-            p.close()
-        self.display.stop()
-
+class StartupTest(DisplayPerTest):
     def start(self, **kwargs):
-        p = Program(self.display, **kwargs)
-        self.programs.append(p)
-        return p
+        return self.launch(**kwargs)
 
     def test_escape_on_splash_ends_cleanly_with_exact_logs(self):
         p = self.start(settings="print('hello', 42) screenWidth = 640 screenHeight = 480\n",
