@@ -97,7 +97,7 @@ class VirtualDisplay:
             # Wine's session (its wineserver and desktop process) lives on
             # the display it started on: let it end before the display goes,
             # or the next program joins a session whose display is gone.
-            subprocess.run(["wineserver", "--wait"], timeout=TIMEOUT, check=False)
+            subprocess.run(["env", "-u", "TMPDIR", "wineserver", "--wait"], timeout=TIMEOUT, check=False)
         self.process.terminate()
         try:
             self.process.wait(10)
