@@ -4,6 +4,7 @@
 // does for them. Other formats are refused, as SDL_image refuses what it
 // does not know.
 #include "render/ImageFile.h"
+#include "render/ImagePixels.h"
 
 #include <png.h>
 
@@ -113,20 +114,8 @@ SDL_Surface* DecodePng(MemoryReader* reader)
     if (static_cast<std::uint64_t>(width) * channels * bitDepth / 8 > 65535)
         png_error(png, "the image is too wide");
     Uint32 r = 0, g = 0, b = 0, a = 0;
-    if (colorType != PNG_COLOR_TYPE_PALETTE) {
-#if SDL_BYTEORDER == SDL_LIL_ENDIAN
-        r = 0x000000FF;
-        g = 0x0000FF00;
-        b = 0x00FF0000;
-        a = channels == 4 ? 0xFF000000 : 0;
-#else
-        const int shift = channels == 4 ? 0 : 8;
-        r = 0xFF000000 >> shift;
-        g = 0x00FF0000 >> shift;
-        b = 0x0000FF00 >> shift;
-        a = channels == 4 ? 0x000000FF : 0;
-#endif
-    }
+    if (colorType != PNG_COLOR_TYPE_PALETTE)
+        ByteOrderMasks(channels, r, g, b, a);
     surface = SDL_AllocSurface(SDL_SWSURFACE, static_cast<int>(width), static_cast<int>(height),
                                bitDepth * channels, r, g, b, a);
     if (surface == nullptr)

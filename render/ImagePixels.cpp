@@ -3,8 +3,6 @@
 
 #include <cstring>
 
-namespace {
-
 // Masks that put R, G, B, A at increasing byte addresses.
 void ByteOrderMasks(int bytesPerPixel, Uint32& r, Uint32& g, Uint32& b, Uint32& a)
 {
@@ -21,8 +19,6 @@ void ByteOrderMasks(int bytesPerPixel, Uint32& r, Uint32& g, Uint32& b, Uint32& 
     a = bytesPerPixel == 4 ? 0x000000FF : 0;
 #endif
 }
-
-} // namespace
 
 SDL_Surface* ConvertToByteOrder(SDL_Surface* surface, int bytesPerPixel)
 {
