@@ -38,8 +38,13 @@ int main(int argc, char* argv[])
                           static_cast<std::size_t>(s->w) * f->BytesPerPixel);
         std::uint32_t palette = 2166136261u;
         const int colours = f->palette != nullptr ? f->palette->ncolors : 0;
-        if (colours > 0)
-            palette = Hash(palette, f->palette->colors, sizeof(SDL_Color) * colours);
+        // The colours alone: the SDL2-based SDL 1.2 fills the `unused` byte,
+        // which the classic library leaves 0 and nothing reads.
+        for (int c = 0; c < colours; ++c) {
+            const SDL_Color& colour = f->palette->colors[c];
+            const Uint8 rgb[3] = {colour.r, colour.g, colour.b};
+            palette = Hash(palette, rgb, sizeof rgb);
+        }
         std::printf("%s: %dx%d, %d bits, masks %08x %08x %08x %08x, key %s%08x, %d colours %08x, pixels %08x\n",
                     argv[i], s->w, s->h, f->BitsPerPixel, f->Rmask, f->Gmask, f->Bmask, f->Amask,
                     (s->flags & SDL_SRCCOLORKEY) ? "on " : "off ", f->colorkey, colours, palette, pixels);
