@@ -25,7 +25,9 @@ IMAGES = {
     "palette-key.png": ["-colors", "16", "-transparent", "black", "PNG8:"],
     "rgb-key.png": ["-define", "png:color-type=2", "-transparent", "black", "PNG:"],
     "rgb.bmp": ["BMP3:"],
-    "rgb565.bmp": ["-depth", "5", "-define", "bmp:subtype=RGB565", "BMP3:"],
+    # A version 3 header leaves no room for the masks that RGB565 needs, and
+    # the two SDL 1.2 libraries read that broken file differently.
+    "rgb565.bmp": ["-depth", "5", "-define", "bmp:subtype=RGB565", "BMP:"],
     "palette.bmp": ["-colors", "16", "-type", "Palette", "BMP3:"],
 }
 
