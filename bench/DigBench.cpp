@@ -1,11 +1,13 @@
 // Memory and frame time of a long dig through the renderer, with a real
 // OpenGL context (run under a virtual X display). Usage:
-//   veldmarrow-dig-bench [carves]
-// runs three processes in turn on the same world and the same carves: the
+//   veldmarrow-dig-bench [carves | --demo FILE]
+// runs three processes in turn on the same world and the same digging: the
 // dig without list compaction (how the renderer behaved before it), the dig
 // with it, and a fresh renderer built on the already dug terrain; then
 // prints the growth per minute of digging and dug-versus-fresh memory and
-// frame time. `--variant plain|compacted|fresh [carves]` runs one of them.
+// frame time. The digging is a spiral of carves, or the passes of a recorded
+// demo replayed through the play state's own logic, each followed by a
+// frame. `--variant plain|compacted|fresh [carves | --demo FILE]` runs one.
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 
@@ -15,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,6 +27,9 @@
 #include "render/Camera.h"
 #include "render/MapRenderer.h"
 #include "script/Settings.h"
+#include "states/DemoSession.h"
+#include "states/FreeLookController.h"
+#include "states/PlayState.h"
 #include "world/BasicMapGenerator.h"
 #include "world/Map.h"
 
@@ -121,7 +127,44 @@ double MedianFrameMs(MapRenderer& renderer, Camera& camera, int frames)
     return Median(times);
 }
 
-int RunVariant(const std::string& variant, int carves)
+// What is dug: `carves` spiral carves, or the passes of `demo` when it is set.
+struct Digging {
+    int carves = 1800;
+    const Demo* demo = nullptr;
+};
+
+// Replays the digging on `map`, calling `frame` after each pass with the
+// camera as it then is; `frame` may be empty (the terrain alone).
+void Dig(const Digging& digging, Map& map, Camera& camera, const std::function<void()>& frame)
+{
+    if (digging.demo != nullptr) {
+        FreeLookController controller(&camera, PlayStartPosition, 0, 0);
+        DemoCursor cursor(*digging.demo);
+        PassInput input;
+        bool digRequested = false;
+        while (cursor.Next(input)) {
+            PlayPass(controller, map, input, digRequested);
+            if (frame)
+                frame();
+        }
+        return;
+    }
+    for (int i = 0; i < digging.carves; ++i) {
+        const Carve c = NextCarve(map, i);
+        // Looking at the spot being dug, from above and behind, as a player does.
+        camera.position[0] = static_cast<float>(c.x);
+        camera.position[1] = static_cast<float>(c.y - 30);
+        camera.position[2] = static_cast<float>(c.z + 30);
+        camera.yaw = 0;
+        camera.pitch = -45;
+        camera.UpdateFrustum();
+        map.CarveSphere(c.x, c.y, c.z, 4.0f);
+        if (frame)
+            frame();
+    }
+}
+
+int RunVariant(const std::string& variant, const Digging& digging)
 {
     TuneHeap();
     settings = {false, 640, 480, 0, false};
@@ -136,15 +179,18 @@ int RunVariant(const std::string& variant, int carves)
 
     RandomSource seeded = StandardRandom();
     seeded.seed = [](unsigned) { std::srand(20261207); };
-    Map map(new BasicMapGenerator(seeded));
+    Map map(digging.demo != nullptr ? new BasicMapGenerator(StandardRandom(), digging.demo->worldSeed)
+                                    : new BasicMapGenerator(seeded));
+    if (digging.demo != nullptr && VoxelChecksum(map) != digging.demo->worldChecksum) {
+        std::fprintf(stderr, "the demo was recorded in another world\n");
+        engine.Cleanup();
+        return 1;
+    }
     Camera camera(256, 100, 170, 80, 0.1f, 10000);
     const int frames = 40;
 
     if (variant == "fresh") {
-        for (int i = 0; i < carves; ++i) {
-            const Carve c = NextCarve(map, i);
-            map.CarveSphere(c.x, c.y, c.z, 4.0f);
-        }
+        Dig(digging, map, camera, nullptr);
         MapRenderer renderer(&map);
         const double frame = MedianFrameMs(renderer, camera, frames);
         std::printf("rss %.1f\npeak %.1f\nframe %.2f\nvertices %zu\n", StatusMiB("VmRSS"), StatusMiB("VmHWM"), frame,
@@ -161,20 +207,13 @@ int RunVariant(const std::string& variant, int carves)
     const std::size_t verticesBefore = renderer.listStorage.LiveVertices();
     std::vector<double> times;
     const auto start = Clock::now();
-    for (int i = 0; i < carves; ++i) {
-        const Carve c = NextCarve(map, i);
-        // Looking at the spot being dug, from above and behind, as a player does.
-        camera.position[0] = static_cast<float>(c.x);
-        camera.position[1] = static_cast<float>(c.y - 30);
-        camera.position[2] = static_cast<float>(c.z + 30);
-        camera.yaw = 0;
-        camera.pitch = -45;
-        camera.UpdateFrustum();
-        const auto t0 = Clock::now();
-        map.CarveSphere(c.x, c.y, c.z, 4.0f);
+    auto last = start;
+    Dig(digging, map, camera, [&] {
         Frame(renderer, camera);
-        times.push_back(Milliseconds(t0, Clock::now()));
-    }
+        const auto now = Clock::now();
+        times.push_back(Milliseconds(last, now));
+        last = now;
+    });
     const double digMinutes = Milliseconds(start, Clock::now()) / 60000.0;
     const double rssAfter = StatusMiB("VmRSS");
     const double peak = StatusMiB("VmHWM");
@@ -205,9 +244,9 @@ int RunVariant(const std::string& variant, int carves)
 }
 
 // Runs this program with --variant and reads its "name value" lines.
-std::map<std::string, double> RunChild(const char* self, const char* variant, int carves)
+std::map<std::string, double> RunChild(const char* self, const char* variant, const std::string& digging)
 {
-    const std::string command = std::string("'") + self + "' --variant " + variant + " " + std::to_string(carves);
+    const std::string command = std::string("'") + self + "' --variant " + variant + " " + digging;
     std::map<std::string, double> figures;
     std::FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -225,19 +264,41 @@ std::map<std::string, double> RunChild(const char* self, const char* variant, in
 
 int main(int argc, char** argv)
 {
-    int carves = 1800;
-    if (argc >= 3 && std::strcmp(argv[1], "--variant") == 0) {
-        if (argc >= 4)
-            carves = std::atoi(argv[3]);
-        return RunVariant(argv[2], carves);
+    // [--variant NAME] [carves | --demo FILE]
+    int arg = 1;
+    std::string variant;
+    if (argc >= arg + 2 && std::strcmp(argv[arg], "--variant") == 0) {
+        variant = argv[arg + 1];
+        arg += 2;
     }
-    if (argc >= 2)
-        carves = std::atoi(argv[1]);
-    std::printf("dig: %d carves of radius 4 along a spiral, each followed by a frame (640 x 480), allocator %s\n",
-                carves, HeapAllocatorName());
-    auto plain = RunChild(argv[0], "plain", carves);
-    auto compacted = RunChild(argv[0], "compacted", carves);
-    auto fresh = RunChild(argv[0], "fresh", carves);
+    Digging digging;
+    Demo demo;
+    std::string diggingArgs;
+    if (argc >= arg + 2 && std::strcmp(argv[arg], "--demo") == 0) {
+        std::string reason;
+        if (!ReadDemoFile(argv[arg + 1], demo, reason)) {
+            std::fprintf(stderr, "%s: %s\n", argv[arg + 1], reason.c_str());
+            return 1;
+        }
+        digging.demo = &demo;
+        // Quoted for the shell that runs the variants.
+        diggingArgs = std::string("--demo '") + argv[arg + 1] + "'";
+    } else if (argc >= arg + 1) {
+        digging.carves = std::atoi(argv[arg]);
+    }
+    if (!variant.empty())
+        return RunVariant(variant, digging);
+    if (digging.demo == nullptr) {
+        diggingArgs = std::to_string(digging.carves);
+        std::printf("dig: %d carves of radius 4 along a spiral, each followed by a frame (640 x 480), allocator %s\n",
+                    digging.carves, HeapAllocatorName());
+    } else {
+        std::printf("dig: the %u passes of %s replayed, each followed by a frame (640 x 480), allocator %s\n",
+                    demo.passCount, argv[arg + 1], HeapAllocatorName());
+    }
+    auto plain = RunChild(argv[0], "plain", diggingArgs);
+    auto compacted = RunChild(argv[0], "compacted", diggingArgs);
+    auto fresh = RunChild(argv[0], "fresh", diggingArgs);
     if (plain.count("rss") == 0 || compacted.count("rss") == 0 || fresh.count("rss") == 0) {
         std::fprintf(stderr, "a variant did not finish\n");
         return 1;

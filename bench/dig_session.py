@@ -5,10 +5,15 @@ button while turning and walking. Prints the resident memory every 10 s and
 the growth per minute of digging (from the first sample after the dig began
 to the last), with the frame times of the first and last minute.
 
-Usage: dig_session.py [--seconds N] [BINARY]
+With --record FILE the session is also recorded as a demo, which
+`veldmarrow-dig-bench --demo FILE` replays against a fresh renderer on the
+same dug terrain.
+
+Usage: dig_session.py [--seconds N] [--record FILE] [BINARY]
 (default: 150 s, VELDMARROW_BINARY; VELDMARROW_DATA as for the e2e tests)"""
 import argparse
 import os
+import shutil
 import statistics
 import sys
 import time
@@ -21,20 +26,22 @@ SEED = {"VELDMARROW_SEED": "20261207"}
 PREFIX = "timeGetTime delta: "
 
 
-def rss_mib(pid):
+def rss_mib(pid, field="VmRSS"):
     with open("/proc/%d/status" % pid) as f:
-        return next(int(l.split()[1]) for l in f if l.startswith("VmRSS:")) / 1024
+        return next(int(l.split()[1]) for l in f if l.startswith(field + ":")) / 1024
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--seconds", type=float, default=150)
+    parser.add_argument("--record", metavar="FILE")
     parser.add_argument("binary", nargs="?", default=BINARY)
     args = parser.parse_args()
     display = VirtualDisplay()
     program = None
     try:
-        program = Program(display, settings=SETTINGS, env=SEED, binary=os.path.abspath(args.binary))
+        program = Program(display, settings=SETTINGS, env=SEED, binary=os.path.abspath(args.binary),
+                          args=["--record", "session.demo"] if args.record else [])
         program.wait_window()
         program.wait_log("IntroState Init")
         program.key("space")
@@ -68,8 +75,8 @@ def main():
         times = [float(l[len(PREFIX):]) * 1000 for l in lines]
         first, last = samples[0], samples[-1]
         minutes = (last[0] - first[0]) / 60
-        print("RSS before digging %.1f MiB, peak of samples %.1f MiB, end %.1f MiB" %
-              (before, max(s[1] for s in samples), last[1]))
+        print("RSS before digging %.1f MiB, peak of samples %.1f MiB, end %.1f MiB, peak of the process %.1f MiB" %
+              (before, max(s[1] for s in samples), last[1], rss_mib(program.process.pid, "VmHWM")))
         print("growth while digging: %.1f MiB over %.2f min = %.1f MiB/min (%d frames dug)" %
               (last[1] - first[1], minutes, (last[1] - first[1]) / minutes, len(times)))
         per_minute = max(1, int(len(times) * 60 / max(args.seconds, 1)))
@@ -77,6 +84,8 @@ def main():
               (statistics.median(times[:per_minute]), statistics.median(times[-per_minute:])))
         program.key("Escape")
         print("exit status", program.wait_exit())
+        if args.record:
+            shutil.copy(os.path.join(program.dir, "session.demo"), args.record)
     finally:
         if program:
             program.close()

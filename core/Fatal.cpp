@@ -1,11 +1,12 @@
 // Fatal: early exit with one line naming the cause.
 #include "core/Fatal.h"
 
-#include <cstdlib>
 #include <iostream>
+
+#include "core/Platform.h"
 
 void FatalExit(int status, const std::string& reason)
 {
     std::cerr << "Veldmarrow: " << reason << std::endl;
-    std::exit(status);
+    ExitProcessWithStatus(status);
 }

@@ -39,6 +39,10 @@ void EndMillisecondTimer();
 // after 2^32 ms: timeGetTime on Windows, the monotonic clock elsewhere.
 std::uint32_t SystemMilliseconds();
 
+// Ends the process with `status` after the C runtime's exit actions (atexit
+// handlers, stream flushes), as exit() does.
+[[noreturn]] void ExitProcessWithStatus(int status);
+
 // The name of the C library's own heap allocator: "glibc", "msvcrt", ...
 const char* SystemHeapName();
 

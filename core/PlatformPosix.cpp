@@ -60,6 +60,11 @@ void ReleasePageRange(void* data, std::size_t bytes)
     madvise(data, bytes, MADV_DONTNEED);
 }
 
+void ExitProcessWithStatus(int status)
+{
+    std::exit(status);
+}
+
 void BeginMillisecondTimer()
 {
     // The monotonic clock already has millisecond resolution.

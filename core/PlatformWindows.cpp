@@ -55,6 +55,18 @@ void ReleasePageRange(void* data, std::size_t bytes)
     VirtualAlloc(data, bytes, MEM_RESET, PAGE_READWRITE);
 }
 
+void ExitProcessWithStatus(int status)
+{
+    // The exit actions include SDL's own SDL_Quit, after which its timer
+    // thread ends by itself. Under Wine, a thread that ends while ExitProcess
+    // runs can take the process's exit code with it (seen as 0 instead of 1
+    // or 3), so the process ends through TerminateProcess once those actions
+    // are done: no thread is then ending on its own.
+    _cexit();
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+    ExitProcess(static_cast<UINT>(status));
+}
+
 void BeginMillisecondTimer()
 {
     timeBeginPeriod(1);

@@ -93,8 +93,7 @@ int main(int argc, char* argv[])
         std::ostream terminal(log.Original());
         std::string reason;
         if (!demo->Finish(terminal, HeapAllocatorName(), reason)) {
-            std::cerr << "Veldmarrow: " << reason << std::endl;
-            return ExitStatus::BadDemo;
+            FatalExit(ExitStatus::BadDemo, reason);
         }
     }
     return ExitStatus::Normal;

@@ -28,8 +28,9 @@ PlayState playState;
 
 const std::uint8_t SelectionEdges[24] = {0, 1, 1, 2, 2, 3, 3, 0, 0, 4, 1, 5, 2, 6, 3, 7, 4, 5, 5, 6, 6, 7, 7, 4};
 
+const float PlayStartPosition[3] = {256, 256, 128};
+
 namespace {
-const float StartPosition[3] = {256, 256, 128};
 const float InputStep = 0.015f;
 const float DigRadius = 4.0f;
 } // namespace
@@ -57,6 +58,18 @@ bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map)
     return true;
 }
 
+VoxelHit PlayPass(FreeLookController& controller, Map& map, const PassInput& input, bool& digRequested)
+{
+    if (input.dig)
+        digRequested = true;
+    controller.Update(InputStep, input);
+    const Camera& camera = *controller.camera;
+    const VoxelHit hit = PickVoxel(camera.position, camera.direction, map.width - 1, map.depth - 1, map.height - 1, map);
+    AllocationPurpose purpose("digging");
+    DigIfRequested(digRequested, hit, map);
+    return hit;
+}
+
 void PlayState::Init()
 {
     holding = false;
@@ -80,8 +93,8 @@ void PlayState::Init()
     SDL_EnableKeyRepeat(500, 30);
     const VideoSize size = CurrentVideoSize();
     glViewport(0, 0, size.w, size.h);
-    camera = new Camera(StartPosition[0], StartPosition[1], StartPosition[2], 80, 0.1f, 10000);
-    controller = new FreeLookController(camera, StartPosition, 0, 0);
+    camera = new Camera(PlayStartPosition[0], PlayStartPosition[1], PlayStartPosition[2], 80, 0.1f, 10000);
+    controller = new FreeLookController(camera, PlayStartPosition, 0, 0);
     glClearColor(0, 0, 0, 1);
     glClearDepth(1.0);
     glEnable(GL_DEPTH_TEST);
@@ -138,17 +151,12 @@ void PlayState::Update(GameEngine* game)
             game->Quit();
             return;
         }
-        if (passInput.dig)
-            digRequested = true;
     }
     frameTimer.Tick();
     std::cout << "timeGetTime delta: " << frameTimer.delta << std::endl;
     if (!(demo && demo->Replaying()))
         ReadLiveInput(passInput);
-    controller->Update(InputStep, passInput);
-    hit = PickVoxel(camera->position, camera->direction, map->width - 1, map->depth - 1, map->height - 1, *map);
-    AllocationPurpose purpose("digging");
-    DigIfRequested(digRequested, hit, *map);
+    hit = PlayPass(*controller, *map, passInput, digRequested);
     if (demo && !demo->Replaying())
         demo->RecordPass(passInput);
     passInput = PassInput();

@@ -50,6 +50,14 @@ extern const std::uint8_t SelectionEdges[24];
 // The eight corners of the box drawn 0.01 outside voxel `hit`.
 void SelectionCorners(const VoxelHit& hit, float corners[8][3]);
 
+// Where play starts: the camera's position, looking along +x.
+extern const float PlayStartPosition[3];
+
+// One pass of play's logic, as the play state and the benchmarks run it: a
+// dig in `input` becomes pending, the controller turns and moves the camera,
+// the voxel in view is picked and dug when a dig is pending. Returns the pick.
+VoxelHit PlayPass(FreeLookController& controller, Map& map, const PassInput& input, bool& digRequested);
+
 // Carves a sphere of radius 4 at `hit` when a dig is pending and something
 // was hit, clearing the request; a request without a hit stays pending.
 // Returns true when it carved.
