@@ -6,6 +6,7 @@
 #include <psapi.h>
 
 #include <malloc.h>
+#include <process.h>
 #include <stdlib.h>
 
 void SetProcessEnvironment(const char* name, const char* value)
