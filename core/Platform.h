@@ -39,8 +39,9 @@ void EndMillisecondTimer();
 // after 2^32 ms: timeGetTime on Windows, the monotonic clock elsewhere.
 std::uint32_t SystemMilliseconds();
 
-// Ends the process with `status` after the C runtime's exit actions (atexit
-// handlers, stream flushes), as exit() does.
+// Ends the process with `status`, its output streams flushed: exit() where
+// that reports the status reliably; on Windows at once, without the C
+// runtime's exit actions (see PlatformWindows.cpp).
 [[noreturn]] void ExitProcessWithStatus(int status);
 
 // The name of the C library's own heap allocator: "glibc", "msvcrt", ...

@@ -6,8 +6,10 @@
 #include <psapi.h>
 
 #include <malloc.h>
-#include <process.h>
 #include <stdlib.h>
+
+#include <cstdio>
+#include <iostream>
 
 void SetProcessEnvironment(const char* name, const char* value)
 {
@@ -58,12 +60,15 @@ void ReleasePageRange(void* data, std::size_t bytes)
 
 void ExitProcessWithStatus(int status)
 {
-    // The exit actions include SDL's own SDL_Quit, after which its timer
-    // thread ends by itself. Under Wine, a thread that ends while ExitProcess
-    // runs can take the process's exit code with it (seen as 0 instead of 1
-    // or 3), so the process ends through TerminateProcess once those actions
-    // are done: no thread is then ending on its own.
-    _cexit();
+    // Under Wine a thread that ends by itself while the process exits can
+    // leave its own exit code as the process's: SDL's exit action (SDL_Quit)
+    // stops its timer, whose thread then ends, and an exit status of 1 or 3
+    // was seen as 0. So the streams are flushed here and the process ends at
+    // once, every thread with it; Windows itself releases the window and
+    // restores the display mode of a process that ends.
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
     ExitProcess(static_cast<UINT>(status));
 }
