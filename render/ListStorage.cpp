@@ -28,6 +28,11 @@ void ListStorage::Deleted(int generation, std::size_t vertices)
     if (found == generations.end())
         return;
     Generation& g = found->second;
+    if (g.setAside) {
+        // Whatever held it back may be the list just deleted: ask again.
+        g.setAside = false;
+        setAsideDead -= g.compiled - g.live;
+    }
     const std::size_t lost = vertices < g.live ? vertices : g.live;
     g.live -= lost;
     live -= lost;
@@ -46,13 +51,13 @@ int ListStorage::GenerationToCompact()
     if (target >= 0 && generations.count(target) != 0)
         return target;
     target = -1;
-    if (dead <= deadLimit)
+    if (dead - setAsideDead <= deadLimit)
         return -1;
     // The sparsest finished generation frees the most storage per vertex
     // recompiled.
     double bestLiveShare = 2.0;
     for (const auto& entry : generations) {
-        if (entry.first == current)
+        if (entry.first == current || entry.second.setAside)
             continue;
         const double liveShare = static_cast<double>(entry.second.live) / entry.second.compiled;
         if (liveShare < bestLiveShare) {
@@ -61,4 +66,15 @@ int ListStorage::GenerationToCompact()
         }
     }
     return target;
+}
+
+void ListStorage::SetAside(int generation)
+{
+    const auto found = generations.find(generation);
+    if (found == generations.end() || generation == current || found->second.setAside)
+        return;
+    found->second.setAside = true;
+    setAsideDead += found->second.compiled - found->second.live;
+    if (target == generation)
+        target = -1;
 }

@@ -27,10 +27,16 @@ public:
     void Deleted(int generation, std::size_t vertices);
     // The finished generation whose surviving lists should be recompiled, or
     // -1 while the deleted vertices in finished generations are within the
-    // limit. Once chosen, a generation stays the answer until it is empty.
+    // limit. Once chosen, a generation stays the answer until it is empty or
+    // set aside.
     int GenerationToCompact();
+    // The renderer will not recompile a list of `generation` (too costly for
+    // one frame): it is no longer asked for, and its deleted vertices no
+    // longer count toward the limit, until it loses another list.
+    void SetAside(int generation);
 
-    // Vertices of deleted lists in generations whose storage is still held.
+    // Vertices of deleted lists in generations whose storage is still held
+    // (set-aside generations included).
     std::size_t DeadVertices() const { return dead; }
     // Vertices of lists alive now.
     std::size_t LiveVertices() const { return live; }
@@ -39,6 +45,7 @@ private:
     struct Generation {
         std::size_t compiled = 0; // every vertex compiled into it
         std::size_t live = 0;     // of those, the ones in lists not deleted
+        bool setAside = false;
     };
     std::size_t generationVertices;
     std::size_t deadLimit;
@@ -46,5 +53,6 @@ private:
     int current = 0;
     int target = -1;
     std::size_t dead = 0; // deleted vertices in finished generations
+    std::size_t setAsideDead = 0; // the part of `dead` in set-aside generations
     std::size_t live = 0;
 };

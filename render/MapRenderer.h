@@ -25,6 +25,7 @@ public:
         long lists = 0;
         double longestMs = 0;
         double longestCpuMs = 0;
+        double msPerVertex = 0; // processor time a recompiled vertex costs, as learnt
     } compaction;
 
     // Registers with the map and builds every chunk. Needs an OpenGL context.
@@ -50,7 +51,7 @@ private:
     // BuildChunk, with the driver storage accounted for.
     void Rebuild(Chunk& chunk, int cx, int cy, int cz);
     void RebuildQueued();
-    // Recompiles, for about 1.5 ms of processor time, lists of the
+    // Recompiles, for at most about 1.5 ms of processor time, lists of the
     // generation that ListStorage asks to compact.
     void CompactLists();
     void DrawChunks(const Camera& camera, bool cull);

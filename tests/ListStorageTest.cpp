@@ -41,6 +41,27 @@ TEST(ListStorage, AsksToCompactTheSparsestFinishedGenerationOnlyPastTheLimit)
     EXPECT_EQ(storage.DeadVertices(), 0u);
     EXPECT_EQ(storage.GenerationToCompact(), -1);
 
+    // A generation set aside (a survivor too costly to move) is passed over
+    // and its dead no longer count, until it loses another list.
+    ListStorage aside(100, 30);
+    int c[4], d[4];
+    for (int i = 0; i < 4; ++i)
+        c[i] = aside.Compiled(25);
+    for (int i = 0; i < 4; ++i)
+        d[i] = aside.Compiled(25);
+    aside.Deleted(c[0], 25);
+    aside.Deleted(c[1], 25); // generation 0: 50 dead, the sparsest
+    aside.Deleted(d[0], 25); // generation 1: 25 dead
+    EXPECT_EQ(aside.GenerationToCompact(), 0);
+    aside.SetAside(0);
+    EXPECT_EQ(aside.GenerationToCompact(), -1); // 25 countable dead: within the limit
+    aside.Deleted(d[1], 25);
+    EXPECT_EQ(aside.GenerationToCompact(), 1);
+    aside.Deleted(c[2], 25); // the held-back list may be gone: generation 0 counts again
+    EXPECT_EQ(aside.DeadVertices(), 125u);
+    aside.SetAside(1);
+    EXPECT_EQ(aside.GenerationToCompact(), 0);
+
     // Deletions in the generation still being filled are not dead yet: its
     // buffer is still in use.
     ListStorage filling(100, 10);
