@@ -44,6 +44,12 @@ std::uint32_t SystemMilliseconds();
 // runtime's exit actions (see PlatformWindows.cpp).
 [[noreturn]] void ExitProcessWithStatus(int status);
 
+// Processor time the calling thread has used, in milliseconds: its own work,
+// not the software renderer's threads. Where thread times are too coarse to
+// time a millisecond (Windows counts them in 15.6 ms steps), a monotonic
+// clock instead.
+double ThreadCpuMilliseconds();
+
 // The name of the C library's own heap allocator: "glibc", "msvcrt", ...
 const char* SystemHeapName();
 

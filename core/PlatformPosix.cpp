@@ -65,6 +65,13 @@ void ExitProcessWithStatus(int status)
     std::exit(status);
 }
 
+double ThreadCpuMilliseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
 void BeginMillisecondTimer()
 {
     // The monotonic clock already has millisecond resolution.

@@ -73,6 +73,14 @@ void ExitProcessWithStatus(int status)
     ExitProcess(static_cast<UINT>(status));
 }
 
+double ThreadCpuMilliseconds()
+{
+    LARGE_INTEGER count, frequency;
+    QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(count.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
 void BeginMillisecondTimer()
 {
     timeBeginPeriod(1);

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 
+#include "core/Platform.h"
 #include "render/Camera.h"
 #include "render/LightPool.h"
 
@@ -89,10 +89,12 @@ void MapRenderer::CompactLists()
     int generation = listStorage.GenerationToCompact();
     if (generation < 0)
         return;
-    // Processor time, not the clock: a loaded machine's preemption is not
-    // this work's cost, and would starve it.
-    const std::clock_t cpuStart = std::clock();
-    const auto cpuSpentMs = [&] { return 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC; };
+    // This thread's processor time, not the clock: a loaded machine's
+    // preemption is not this work's cost, and would starve it. Nor the
+    // process's: the renderer's threads still drawing the last frame would
+    // use the budget up.
+    const double cpuStart = ThreadCpuMilliseconds();
+    const auto cpuSpentMs = [&] { return ThreadCpuMilliseconds() - cpuStart; };
     const auto wallStart = std::chrono::steady_clock::now();
     double spentMs = 0;
     EnableBuildState();
