@@ -17,7 +17,7 @@ namespace {
 // account follows the buffers closely.
 constexpr std::size_t GenerationVertices = 64 * 1024;
 // Compaction's share of a frame, in processor time.
-constexpr double CompactionBudgetMs = 1.8;
+constexpr double CompactionBudgetMs = 1.5;
 // The largest list compaction recompiles: about 1 ms here (0.1 to 0.2 us a
 // vertex), so that no frame pays much more than the budget for one chunk.
 // A count, not a time, so that what is moved does not depend on the load.

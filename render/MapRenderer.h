@@ -51,7 +51,7 @@ private:
     // BuildChunk, with the driver storage accounted for.
     void Rebuild(Chunk& chunk, int cx, int cy, int cz);
     void RebuildQueued();
-    // Recompiles, for at most about 1.8 ms of processor time, lists of the
+    // Recompiles, for at most about 1.5 ms of processor time, lists of the
     // generation that ListStorage asks to compact.
     void CompactLists();
     void DrawChunks(const Camera& camera, bool cull);
