@@ -27,6 +27,13 @@ void TuneHeap()
 #endif
 }
 
+void ReturnFreedHeapMemory()
+{
+#ifdef VELDMARROW_MIMALLOC
+    mi_collect(false);
+#endif
+}
+
 const char* HeapAllocatorName()
 {
 #ifdef VELDMARROW_MIMALLOC
