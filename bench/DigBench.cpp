@@ -193,7 +193,6 @@ int RunVariant(const std::string& variant, const Digging& digging)
         Dig(digging, map, camera, nullptr);
         MapRenderer renderer(&map);
         const double frame = MedianFrameMs(renderer, camera, frames);
-        ReturnFreedHeapMemory(); // as the program does every second
         std::printf("rss %.1f\npeak %.1f\nframe %.2f\nvertices %zu\n", StatusMiB("VmRSS"), StatusMiB("VmHWM"), frame,
                     renderer.listStorage.LiveVertices());
         map.observers.clear();
@@ -204,23 +203,14 @@ int RunVariant(const std::string& variant, const Digging& digging)
     MapRenderer renderer(&map);
     renderer.compactLists = variant == "compacted";
     const double frameBefore = MedianFrameMs(renderer, camera, frames);
-    ReturnFreedHeapMemory();
     const double rssBefore = StatusMiB("VmRSS");
     const std::size_t verticesBefore = renderer.listStorage.LiveVertices();
     std::vector<double> times;
     const auto start = Clock::now();
     auto last = start;
-    auto heapReturned = start;
-    double heapReturnLongest = 0;
     Dig(digging, map, camera, [&] {
         Frame(renderer, camera);
-        auto now = Clock::now();
-        if (Milliseconds(heapReturned, now) >= 1000) { // as the program's main loop does
-            ReturnFreedHeapMemory();
-            heapReturned = Clock::now();
-            heapReturnLongest = std::max(heapReturnLongest, Milliseconds(now, heapReturned));
-            now = heapReturned;
-        }
+        const auto now = Clock::now();
         times.push_back(Milliseconds(last, now));
         last = now;
     });
@@ -244,11 +234,11 @@ int RunVariant(const std::string& variant, const Digging& digging)
     std::printf("rss_before %.1f\nrss %.1f\npeak %.1f\nminutes %.3f\nframe_before %.2f\nframe %.2f\nframe_fresh %.2f\n"
                 "dig_frame_median %.2f\ndig_frame_max %.2f\nvertices_before %zu\nvertices %zu\n"
                 "recompiled %ld\ncompaction_longest %.2f\ncompaction_longest_cpu %.2f\ndig_frame_p99 %.2f\ndead %zu\n"
-                "us_per_vertex %.3f\nheap_return_longest %.2f\n",
+                "us_per_vertex %.3f\n",
                 rssBefore, rssAfter, peak, digMinutes, frameBefore, frameAfter, frameFresh, times[times.size() / 2],
                 times.back(), verticesBefore, renderer.listStorage.LiveVertices(), renderer.compaction.lists,
                 renderer.compaction.longestMs, renderer.compaction.longestCpuMs, times[times.size() * 99 / 100],
-                renderer.listStorage.DeadVertices(), renderer.compaction.msPerVertex * 1000, heapReturnLongest);
+                renderer.listStorage.DeadVertices(), renderer.compaction.msPerVertex * 1000);
     map.observers.clear();
     engine.Cleanup();
     return 0;
@@ -333,7 +323,6 @@ int main(int argc, char** argv)
                     "processor time (%.3f us a vertex); vertices of deleted lists still held at the end %.2f M\n",
                     f["recompiled"], f["compaction_longest"], f["compaction_longest_cpu"], f["us_per_vertex"],
                     f["dead"] / 1e6);
-        std::printf("  handing freed heap memory back, once a second: longest %.2f ms\n", f["heap_return_longest"]);
     }
     return 0;
 }

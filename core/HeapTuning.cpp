@@ -27,13 +27,6 @@ void TuneHeap()
 #endif
 }
 
-void ReturnFreedHeapMemory()
-{
-#ifdef VELDMARROW_MIMALLOC
-    mi_collect(false);
-#endif
-}
-
 const char* HeapAllocatorName()
 {
 #ifdef VELDMARROW_MIMALLOC

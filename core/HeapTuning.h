@@ -8,11 +8,5 @@
 // allocator the program was built with (mimalloc or the C library's).
 void TuneHeap();
 
-// Hands back to the system the freed memory whose delay has run out.
-// mimalloc does so only when the part of the heap that held it is used
-// again, so the storage of deleted display lists could stay resident for
-// good; the program calls this about once a second.
-void ReturnFreedHeapMemory();
-
 // The allocator the program was built with: "mimalloc", or the C library's own ("glibc", "msvcrt").
 const char* HeapAllocatorName();

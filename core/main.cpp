@@ -1,7 +1,6 @@
 // The entry routine: log files, settings, the engine and the main loop.
 #include <SDL/SDL.h>
 
-#include <cstdint>
 #include <iostream>
 #include <memory>
 
@@ -13,7 +12,6 @@
 #include "core/HeapTuning.h"
 #include "core/GameState.h"
 #include "core/LogFile.h"
-#include "core/Platform.h"
 #include "script/Settings.h"
 #include "states/DemoSession.h"
 #include "states/IntroState.h"
@@ -82,15 +80,10 @@ int main(int argc, char* argv[])
     }
     engine.ChangeState(&introState);
 
-    std::uint32_t heapReturned = SystemMilliseconds();
     while (engine.Running()) {
         engine.states.back()->HandleEvents(&engine);
         engine.states.back()->Update(&engine);
         engine.states.back()->Draw(&engine);
-        if (SystemMilliseconds() - heapReturned >= 1000) {
-            ReturnFreedHeapMemory();
-            heapReturned = SystemMilliseconds();
-        }
     }
 
     engine.Cleanup();
