@@ -129,10 +129,8 @@ void PlayState::HandleEvents(GameEngine* game)
 {
     // A replay takes its digs from the demo; the window only answers Escape
     // and the close request.
-    if (!(demo && demo->Replaying()) && (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK)) {
-        digRequested = true;
-        passInput.dig = true;
-    }
+    if (!(demo && demo->Replaying()) && (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK))
+        passInput.dig = true; // PlayPass makes it a pending dig
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if ((event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) || event.type == SDL_QUIT)
