@@ -1,6 +1,7 @@
 // FaultHandler: the allocation failure and what was being built.
 #include "core/FaultHandler.h"
 
+#include <csignal>
 #include <cstring>
 #include <initializer_list>
 #include <new>
@@ -10,6 +11,7 @@
 namespace {
 
 const char* purpose = "running";
+volatile std::sig_atomic_t endingSignal = 0;
 
 // Called by operator new (and AllocateVoxels) when memory runs out; must
 // not allocate, so it writes with the platform's raw call.
@@ -57,6 +59,25 @@ void WriteFatalSignalLine(int number, const char* text)
     end = AppendNumber(tail + std::strlen(tail), ExitStatus::SignalBase + number);
     *end = '\0';
     WriteLastWords(head, text, tail);
+}
+
+void BeginFatalEnding(int number, const FatalSignalName* names, std::size_t count)
+{
+    // A fault while ending (the handlers run with the signal unblocked):
+    // end without another word.
+    if (endingSignal != 0)
+        EndNow(ExitStatus::SignalBase + endingSignal);
+    endingSignal = number;
+    const char* text = "unknown";
+    for (std::size_t i = 0; i < count; ++i)
+        if (names[i].number == number)
+            text = names[i].text;
+    WriteFatalSignalLine(number, text);
+}
+
+int EndingSignal()
+{
+    return endingSignal;
 }
 
 AllocationPurpose::AllocationPurpose(const char* what) : previous(purpose)

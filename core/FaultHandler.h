@@ -3,6 +3,8 @@
 // and a status from ExitStatus.h, never hanging.
 #pragma once
 
+#include <cstddef>
+
 // Opens `errorFileName` (already created) for the last line a fault writes,
 // installs the handlers for fatal signals (status 128 + N), treats SIGHUP
 // as SIGTERM, and makes a failed allocation end with status OutOfMemory.
@@ -35,6 +37,18 @@ void WriteLastWords(const char* part1, const char* part2 = "", const char* part3
 // Writes the line "fatal signal N (<text>); ending with status 128+N" with
 // WriteLastWords; async-signal-safe.
 void WriteFatalSignalLine(int number, const char* text);
+
+// A fatal signal and the words that name it in the last line.
+struct FatalSignalName {
+    int number;
+    const char* text;
+};
+// The first step of a fatal signal's handler: a second fault while ending
+// ends at once with the first one's status; otherwise the line naming
+// `number` (looked up in `names`) is written. Async-signal-safe.
+void BeginFatalEnding(int number, const FatalSignalName* names, std::size_t count);
+// The signal the process is ending on, 0 while it is not.
+int EndingSignal();
 
 // Platform side (FaultHandlerPosix.cpp, FaultHandlerWindows.cpp).
 // Writes `n` bytes of `line` to error.txt in one call; async-signal-safe.

@@ -5,6 +5,7 @@
 
 #include <X11/Xlib.h>
 #include <fcntl.h>
+#include <iterator>
 #include <signal.h>
 #include <unistd.h>
 
@@ -14,17 +15,12 @@ namespace {
 
 int lastWordsFd = STDERR_FILENO;
 void (*leaveFullScreen)() = nullptr;
-volatile sig_atomic_t endingSignal = 0;
 int (*previousXErrorHandler)(Display*, XErrorEvent*) = nullptr;
 
 // Room for a handler on a blown stack.
 alignas(16) char alternateStack[64 * 1024];
 
-struct FatalSignal {
-    int number;
-    const char* text;
-};
-const FatalSignal FatalSignals[] = {
+const FatalSignalName FatalSignals[] = {
     {SIGSEGV, "SIGSEGV, invalid memory access"},
     {SIGBUS, "SIGBUS, bus error"},
     {SIGFPE, "SIGFPE, arithmetic fault"},
@@ -37,21 +33,12 @@ const FatalSignal FatalSignals[] = {
 
 void OnRestoreTimeout(int)
 {
-    EndNow(ExitStatus::SignalBase + endingSignal);
+    EndNow(ExitStatus::SignalBase + EndingSignal());
 }
 
 void OnFatalSignal(int number)
 {
-    // A fault while ending (the handlers run with the signal unblocked):
-    // end without another word.
-    if (endingSignal != 0)
-        EndNow(ExitStatus::SignalBase + endingSignal);
-    endingSignal = number;
-    const char* text = "unknown";
-    for (const FatalSignal& s : FatalSignals)
-        if (s.number == number)
-            text = s.text;
-    WriteFatalSignalLine(number, text);
+    BeginFatalEnding(number, FatalSignals, std::size(FatalSignals));
     if (leaveFullScreen != nullptr) {
         // The driver may hold a lock the fault left taken; a second is all
         // this attempt gets.
@@ -112,7 +99,7 @@ void InstallSignalHandlers(const char* errorFileName)
     sigemptyset(&action.sa_mask);
     action.sa_handler = OnFatalSignal;
     action.sa_flags = SA_ONSTACK | SA_NODEFER;
-    for (const FatalSignal& s : FatalSignals)
+    for (const FatalSignalName& s : FatalSignals)
         sigaction(s.number, &action, nullptr);
 
     action.sa_handler = OnHangUp;

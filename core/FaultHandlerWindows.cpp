@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <iterator>
 #include <signal.h>
 #include <stdlib.h>
 
@@ -12,13 +13,8 @@
 namespace {
 
 int lastWordsFd = 2;
-volatile sig_atomic_t endingSignal = 0;
 
-struct FatalSignal {
-    int number;
-    const char* text;
-};
-const FatalSignal FatalSignals[] = {
+const FatalSignalName FatalSignals[] = {
     {SIGSEGV, "SIGSEGV, invalid memory access"},
     {SIGFPE, "SIGFPE, arithmetic fault"},
     {SIGILL, "SIGILL, illegal instruction"},
@@ -27,14 +23,7 @@ const FatalSignal FatalSignals[] = {
 
 void OnFatalSignal(int number)
 {
-    if (endingSignal != 0)
-        EndNow(ExitStatus::SignalBase + endingSignal);
-    endingSignal = number;
-    const char* text = "unknown";
-    for (const FatalSignal& s : FatalSignals)
-        if (s.number == number)
-            text = s.text;
-    WriteFatalSignalLine(number, text);
+    BeginFatalEnding(number, FatalSignals, std::size(FatalSignals));
     EndNow(ExitStatus::SignalBase + number);
 }
 
@@ -56,7 +45,7 @@ void InstallSignalHandlers(const char* errorFileName)
     const int fd = _open(errorFileName, _O_WRONLY | _O_APPEND | _O_TEXT | _O_NOINHERIT);
     if (fd >= 0)
         lastWordsFd = fd;
-    for (const FatalSignal& s : FatalSignals)
+    for (const FatalSignalName& s : FatalSignals)
         signal(s.number, OnFatalSignal);
 }
 
