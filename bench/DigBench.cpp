@@ -1,13 +1,14 @@
 // Memory and frame time of a long dig through the renderer, with a real
 // OpenGL context (run under a virtual X display). Usage:
 //   veldmarrow-dig-bench [carves | --demo FILE]
-// runs three processes in turn on the same world and the same digging: the
-// dig without list compaction (how the renderer behaved before it), the dig
-// with it, and a fresh renderer built on the already dug terrain; then
+// runs four processes in turn on the same world and the same digging: the
+// dig without list compaction (how the renderer behaved before it), with
+// it but the freed heap memory kept for the allocator's delay, with both
+// (as the program), and a fresh renderer built on the already dug terrain; then
 // prints the growth per minute of digging and dug-versus-fresh memory and
 // frame time. The digging is a spiral of carves, or the passes of a recorded
 // demo replayed through the play state's own logic, each followed by a
-// frame. `--variant plain|compacted|fresh [carves | --demo FILE]` runs one.
+// frame. `--variant plain|kept|compacted|fresh [carves | --demo FILE]` runs one.
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 
@@ -201,7 +202,8 @@ int RunVariant(const std::string& variant, const Digging& digging)
     }
 
     MapRenderer renderer(&map);
-    renderer.compactLists = variant == "compacted";
+    renderer.compactLists = variant != "plain";
+    renderer.releaseFreedAtOnce = variant == "compacted";
     const double frameBefore = MedianFrameMs(renderer, camera, frames);
     const double rssBefore = StatusMiB("VmRSS");
     const std::size_t verticesBefore = renderer.listStorage.LiveVertices();
@@ -298,9 +300,10 @@ int main(int argc, char** argv)
                     demo.passCount, argv[arg + 1], HeapAllocatorName());
     }
     auto plain = RunChild(argv[0], "plain", diggingArgs);
+    auto kept = RunChild(argv[0], "kept", diggingArgs);
     auto compacted = RunChild(argv[0], "compacted", diggingArgs);
     auto fresh = RunChild(argv[0], "fresh", diggingArgs);
-    if (plain.count("rss") == 0 || compacted.count("rss") == 0 || fresh.count("rss") == 0) {
+    if (plain.count("rss") == 0 || kept.count("rss") == 0 || compacted.count("rss") == 0 || fresh.count("rss") == 0) {
         std::fprintf(stderr, "a variant did not finish\n");
         return 1;
     }
@@ -308,9 +311,11 @@ int main(int argc, char** argv)
                 fresh["vertices"] / 1e6);
     std::printf("fresh renderer on the dug terrain, own process: RSS %.0f MiB (peak %.0f)\n", fresh["rss"],
                 fresh["peak"]);
-    for (auto* run : {&plain, &compacted}) {
+    for (auto* run : {&plain, &kept, &compacted}) {
         auto& f = *run;
-        std::printf("%s:\n", run == &plain ? "without compaction" : "with compaction");
+        std::printf("%s:\n", run == &plain  ? "without compaction"
+                             : run == &kept ? "with compaction, freed memory kept for the heap's delay"
+                                            : "with compaction, freed memory handed back at once");
         std::printf("  RSS %.0f -> %.0f MiB in %.2f min of digging: %.1f MiB/min\n", f["rss_before"], f["rss"],
                     f["minutes"], (f["rss"] - f["rss_before"]) / f["minutes"]);
         std::printf("  dug vs fresh: peak %.0f MiB (fresh peak %+.0f MiB), RSS at the end %+.0f MiB\n", f["peak"],

@@ -8,5 +8,21 @@
 // allocator the program was built with (mimalloc or the C library's).
 void TuneHeap();
 
+// While it lives, pages the heap frees go back to the system at once rather
+// than after TuneHeap's delay. For work that frees storage nobody will use
+// again soon: mimalloc 2.0 hands delayed pages back only when that part of
+// its heap is used again, so pages freed in a part that goes quiet stay
+// resident for good. Main thread only; nothing with other allocators.
+class ImmediateHeapRelease {
+public:
+    ImmediateHeapRelease();
+    ~ImmediateHeapRelease();
+    ImmediateHeapRelease(const ImmediateHeapRelease&) = delete;
+    ImmediateHeapRelease& operator=(const ImmediateHeapRelease&) = delete;
+
+private:
+    long savedDelay = 0;
+};
+
 // The allocator the program was built with: "mimalloc", or the C library's own ("glibc", "msvcrt").
 const char* HeapAllocatorName();

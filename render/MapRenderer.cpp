@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
+#include "core/HeapTuning.h"
 #include "core/Platform.h"
 #include "render/Camera.h"
 #include "render/LightPool.h"
@@ -152,8 +154,16 @@ void MapRenderer::DrawUnculled(const Camera& camera)
 
 void MapRenderer::DrawChunks(const Camera& camera, bool cull)
 {
-    RebuildQueued();
-    CompactLists();
+    {
+        // What a rebuild frees (the old list, and Mesa's buffer once its
+        // last list goes) is seldom wanted again soon; the frame's own
+        // buffers, freed while drawing, keep the heap's delay.
+        std::optional<ImmediateHeapRelease> release;
+        if (releaseFreedAtOnce)
+            release.emplace();
+        RebuildQueued();
+        CompactLists();
+    }
     camera.ApplyView();
     // An empty pool (another user holding every light) draws unlit.
     const int id = lightPool.Acquire();

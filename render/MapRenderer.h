@@ -18,6 +18,9 @@ public:
     // Recompile the lists that keep old driver storage alive (see
     // ListStorage); off only to measure what happens without it.
     bool compactLists = true;
+    // Hand the heap memory that rebuilds and compaction free back to the
+    // system at once (ImmediateHeapRelease); off only to measure.
+    bool releaseFreedAtOnce = true;
     // What compaction cost: lists recompiled, and the longest time spent on
     // it in one frame, on the clock and in processor time (which a loaded
     // machine does not inflate).
