@@ -21,7 +21,7 @@ public:
     ImmediateHeapRelease& operator=(const ImmediateHeapRelease&) = delete;
 
 private:
-    long savedDelay = 0;
+    [[maybe_unused]] long savedDelay = 0; // used with mimalloc only
 };
 
 // The allocator the program was built with: "mimalloc", or the C library's own ("glibc", "msvcrt").
