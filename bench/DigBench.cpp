@@ -21,6 +21,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/GameEngine.h"
@@ -311,11 +312,14 @@ int main(int argc, char** argv)
                 fresh["vertices"] / 1e6);
     std::printf("fresh renderer on the dug terrain, own process: RSS %.0f MiB (peak %.0f)\n", fresh["rss"],
                 fresh["peak"]);
-    for (auto* run : {&plain, &kept, &compacted}) {
-        auto& f = *run;
-        std::printf("%s:\n", run == &plain  ? "without compaction"
-                             : run == &kept ? "with compaction, freed memory kept for the heap's delay"
-                                            : "with compaction, freed memory handed back at once");
+    const std::pair<const char*, std::map<std::string, double>*> runs[] = {
+        {"without compaction", &plain},
+        {"with compaction, freed memory kept for the heap's delay", &kept},
+        {"with compaction, freed memory handed back at once", &compacted},
+    };
+    for (const auto& [label, figures] : runs) {
+        auto& f = *figures;
+        std::printf("%s:\n", label);
         std::printf("  RSS %.0f -> %.0f MiB in %.2f min of digging: %.1f MiB/min\n", f["rss_before"], f["rss"],
                     f["minutes"], (f["rss"] - f["rss_before"]) / f["minutes"]);
         std::printf("  dug vs fresh: peak %.0f MiB (fresh peak %+.0f MiB), RSS at the end %+.0f MiB\n", f["peak"],

@@ -109,13 +109,13 @@ void MapRenderer::CompactLists()
     for (int visited = 0; visited < grid.chunkCount && generation >= 0; ++visited) {
         const int i = compactCursor;
         Chunk& chunk = grid.chunks[i];
-        if (chunk.hasGeometry && chunk.storageGeneration == generation &&
-            chunk.listVertices > MaxCompactedListVertices) {
+        const bool inGeneration = chunk.hasGeometry && chunk.storageGeneration == generation;
+        if (inGeneration && chunk.listVertices > MaxCompactedListVertices) {
             // Too much for one frame's share: its generation keeps its
             // storage until digging rebuilds that chunk or its neighbours.
             listStorage.SetAside(generation);
             generation = listStorage.GenerationToCompact();
-        } else if (chunk.hasGeometry && chunk.storageGeneration == generation) {
+        } else if (inGeneration) {
             const double expectedMs = static_cast<double>(chunk.listVertices) * compileMsPerVertex;
             if (rebuilt > 0 && spentMs + expectedMs > CompactionBudgetMs)
                 break;
