@@ -136,10 +136,19 @@ struct Digging {
 };
 
 // Replays the digging on `map`, calling `frame` after each pass with the
-// camera as it then is; `frame` may be empty (the terrain alone).
-void Dig(const Digging& digging, Map& map, Camera& camera, const std::function<void()>& frame)
+// camera as it then is; `frame` may be empty (the terrain alone). False when
+// a demo's replay did not end on the recorded terrain: figures taken on
+// another terrain would be compared with the wrong fresh start.
+bool Dig(const Digging& digging, Map& map, Camera& camera, const std::function<void()>& frame)
 {
     if (digging.demo != nullptr) {
+        // The controller moves the camera by steps, so the camera must start
+        // where the play state's does, or every dig lands elsewhere.
+        for (int i = 0; i < 3; ++i)
+            camera.position[i] = PlayStartPosition[i];
+        camera.yaw = 0;
+        camera.pitch = 0;
+        camera.UpdateFrustum();
         FreeLookController controller(&camera, PlayStartPosition, 0, 0);
         DemoCursor cursor(*digging.demo);
         PassInput input;
@@ -149,7 +158,10 @@ void Dig(const Digging& digging, Map& map, Camera& camera, const std::function<v
             if (frame)
                 frame();
         }
-        return;
+        if (VoxelChecksum(map) == digging.demo->finalChecksum)
+            return true;
+        std::fprintf(stderr, "the replay did not end on the recorded terrain\n");
+        return false;
     }
     for (int i = 0; i < digging.carves; ++i) {
         const Carve c = NextCarve(map, i);
@@ -164,6 +176,7 @@ void Dig(const Digging& digging, Map& map, Camera& camera, const std::function<v
         if (frame)
             frame();
     }
+    return true;
 }
 
 int RunVariant(const std::string& variant, const Digging& digging)
@@ -192,7 +205,10 @@ int RunVariant(const std::string& variant, const Digging& digging)
     const int frames = 40;
 
     if (variant == "fresh") {
-        Dig(digging, map, camera, nullptr);
+        if (!Dig(digging, map, camera, nullptr)) {
+            engine.Cleanup();
+            return 1;
+        }
         MapRenderer renderer(&map);
         const double frame = MedianFrameMs(renderer, camera, frames);
         std::printf("rss %.1f\npeak %.1f\nframe %.2f\nvertices %zu\n", StatusMiB("VmRSS"), StatusMiB("VmHWM"), frame,
@@ -211,12 +227,17 @@ int RunVariant(const std::string& variant, const Digging& digging)
     std::vector<double> times;
     const auto start = Clock::now();
     auto last = start;
-    Dig(digging, map, camera, [&] {
+    const bool replayed = Dig(digging, map, camera, [&] {
         Frame(renderer, camera);
         const auto now = Clock::now();
         times.push_back(Milliseconds(last, now));
         last = now;
     });
+    if (!replayed) {
+        map.observers.clear();
+        engine.Cleanup();
+        return 1;
+    }
     const double digMinutes = Milliseconds(start, Clock::now()) / 60000.0;
     const double rssAfter = StatusMiB("VmRSS");
     const double peak = StatusMiB("VmHWM");
