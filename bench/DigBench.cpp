@@ -258,11 +258,12 @@ int RunVariant(const std::string& variant, const Digging& digging)
     std::printf("rss_before %.1f\nrss %.1f\npeak %.1f\nminutes %.3f\nframe_before %.2f\nframe %.2f\nframe_fresh %.2f\n"
                 "dig_frame_median %.2f\ndig_frame_max %.2f\nvertices_before %zu\nvertices %zu\n"
                 "recompiled %ld\ncompaction_longest %.2f\ncompaction_longest_cpu %.2f\ndig_frame_p99 %.2f\ndead %zu\n"
-                "us_per_vertex %.3f\n",
+                "us_per_vertex %.3f\ncompaction_over_cap %ld\n",
                 rssBefore, rssAfter, peak, digMinutes, frameBefore, frameAfter, frameFresh, times[times.size() / 2],
                 times.back(), verticesBefore, renderer.listStorage.LiveVertices(), renderer.compaction.lists,
                 renderer.compaction.longestMs, renderer.compaction.longestCpuMs, times[times.size() * 99 / 100],
-                renderer.listStorage.DeadVertices(), renderer.compaction.msPerVertex * 1000);
+                renderer.listStorage.DeadVertices(), renderer.compaction.msPerVertex * 1000,
+                renderer.compaction.framesOverCap);
     map.observers.clear();
     engine.Cleanup();
     return 0;
@@ -350,9 +351,10 @@ int main(int argc, char** argv)
         std::printf("  dig frames: median %.1f ms, 99th percentile %.1f ms, longest %.1f ms\n", f["dig_frame_median"],
                     f["dig_frame_p99"], f["dig_frame_max"]);
         std::printf("  lists recompiled %.0f; longest compaction in a frame %.2f ms on the clock, %.2f ms of "
-                    "processor time (%.3f us a vertex); vertices of deleted lists still held at the end %.2f M\n",
+                    "processor time (%.3f us a vertex), over %.0f ms in %.0f frames; vertices of deleted lists "
+                    "still held at the end %.2f M\n",
                     f["recompiled"], f["compaction_longest"], f["compaction_longest_cpu"], f["us_per_vertex"],
-                    f["dead"] / 1e6);
+                    MapRenderer::CompactionCapMs, f["compaction_over_cap"], f["dead"] / 1e6);
     }
     return 0;
 }

@@ -24,10 +24,13 @@ public:
     // What compaction cost: lists recompiled, and the longest time spent on
     // it in one frame, on the clock and in processor time (which a loaded
     // machine does not inflate).
+    // Compaction's cap in a frame, in processor time.
+    static constexpr double CompactionCapMs = 2.0;
     struct CompactionFigures {
         long lists = 0;
         double longestMs = 0;
         double longestCpuMs = 0;
+        long framesOverCap = 0; // frames whose compaction took more processor time than the cap
         double msPerVertex = 0; // processor time a recompiled vertex costs, as learnt
     } compaction;
 
@@ -49,13 +52,18 @@ public:
 
 private:
     int compactCursor = 0;
+    // The generation being compacted, and the chunks visited since it was
+    // chosen: a full lap moves everything in it that can be moved.
+    int lapGeneration = -1;
+    int lapVisited = 0;
     double compileMsPerVertex = 0.0001; // rebuild cost, learnt as chunks are compacted
 
     // BuildChunk, with the driver storage accounted for.
     void Rebuild(Chunk& chunk, int cx, int cy, int cz);
     void RebuildQueued();
     // Recompiles, for at most about 1.5 ms of processor time, lists of the
-    // generation that ListStorage asks to compact.
+    // generation that ListStorage asks to compact; sets it aside once only
+    // lists too large to move are left in it.
     void CompactLists();
     void DrawChunks(const Camera& camera, bool cull);
 };
