@@ -118,25 +118,24 @@ void MapRenderer::CompactLists()
         }
         const int i = compactCursor;
         Chunk& chunk = grid.chunks[i];
-        if (chunk.hasGeometry && chunk.storageGeneration == generation) {
-            const double expectedMs = static_cast<double>(chunk.listVertices) * compileMsPerVertex;
-            if (chunk.listVertices <= MaxCompactedListVertices) {
-                if (rebuilt > 0 && spentMs + expectedMs > CompactionBudgetMs)
-                    break;
-                const int cx = i % grid.chunksX;
-                const int cy = i / grid.chunksX % grid.chunksY;
-                const int cz = i / (grid.chunksX * grid.chunksY);
-                const std::size_t vertices = chunk.listVertices;
-                const double before = cpuSpentMs();
-                Rebuild(chunk, cx, cy, cz);
-                spentMs = cpuSpentMs();
-                if (vertices > 0) // follows the machine: an average over the last few dozen chunks
-                    compileMsPerVertex += ((spentMs - before) / vertices - compileMsPerVertex) / 32;
-                compaction.msPerVertex = compileMsPerVertex;
-                ++rebuilt;
-                ++compaction.lists;
-                generation = listStorage.GenerationToCompact();
-            }
+        const bool movable = chunk.hasGeometry && chunk.storageGeneration == generation &&
+                             chunk.listVertices <= MaxCompactedListVertices;
+        if (movable) {
+            const std::size_t vertices = chunk.listVertices;
+            if (rebuilt > 0 && spentMs + static_cast<double>(vertices) * compileMsPerVertex > CompactionBudgetMs)
+                break;
+            const int cx = i % grid.chunksX;
+            const int cy = i / grid.chunksX % grid.chunksY;
+            const int cz = i / (grid.chunksX * grid.chunksY);
+            const double before = cpuSpentMs();
+            Rebuild(chunk, cx, cy, cz);
+            spentMs = cpuSpentMs();
+            // Follows the machine: an average over the last few dozen chunks.
+            compileMsPerVertex += ((spentMs - before) / vertices - compileMsPerVertex) / 32;
+            compaction.msPerVertex = compileMsPerVertex;
+            ++rebuilt;
+            ++compaction.lists;
+            generation = listStorage.GenerationToCompact();
         }
         compactCursor = (compactCursor + 1) % grid.chunkCount;
         if (generation == lapGeneration && ++lapVisited >= grid.chunkCount) {

@@ -21,11 +21,11 @@ public:
     // Hand the heap memory that rebuilds and compaction free back to the
     // system at once (ImmediateHeapRelease); off only to measure.
     bool releaseFreedAtOnce = true;
+    // Compaction's cap in a frame, in processor time.
+    static constexpr double CompactionCapMs = 2.0;
     // What compaction cost: lists recompiled, and the longest time spent on
     // it in one frame, on the clock and in processor time (which a loaded
     // machine does not inflate).
-    // Compaction's cap in a frame, in processor time.
-    static constexpr double CompactionCapMs = 2.0;
     struct CompactionFigures {
         long lists = 0;
         double longestMs = 0;
