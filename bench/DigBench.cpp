@@ -4,11 +4,14 @@
 // runs four processes in turn on the same world and the same digging: the
 // dig without list compaction (how the renderer behaved before it), with
 // it but the freed heap memory kept for the allocator's delay, with both
-// (as the program), and a fresh renderer built on the already dug terrain; then
+// (as the program), and a fresh start on the already dug terrain; then
 // prints the growth per minute of digging and dug-versus-fresh memory and
 // frame time. The digging is a spiral of carves, or the passes of a recorded
-// demo replayed through the play state's own logic, each followed by a
-// frame. `--variant plain|kept|compacted|fresh [carves | --demo FILE]` runs one.
+// demo replayed through the play state's own logic in the demo's window
+// size. Every pass is drawn as the program draws its frames, so the memory
+// figures are the program's; frame times are taken at a fixed pose only
+// after them. `--variant plain|kept|compacted|fresh [carves | --demo FILE]`
+// runs one.
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 
@@ -85,11 +88,12 @@ Carve NextCarve(const Map& map, int i)
     return {x, y, SurfaceZ(map, x, y)};
 }
 
-void Frame(MapRenderer& renderer, const Camera& camera)
+constexpr VoxelHit NoHit = {-1, -1, -1};
+
+// A frame at the fixed pose, finished so that its time is the drawing's.
+void TimedFrame(MapRenderer& renderer, const Camera& camera)
 {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    renderer.Draw(camera);
-    SDL_GL_SwapBuffers();
+    DrawPlayFrame(renderer, camera, NoHit);
     glFinish();
 }
 
@@ -109,7 +113,7 @@ void TimeFrames(MapRenderer& renderer, const Camera& camera, int frames, std::ve
 {
     for (int i = 0; i < frames; ++i) {
         const auto start = Clock::now();
-        Frame(renderer, camera);
+        TimedFrame(renderer, camera);
         times.push_back(Milliseconds(start, Clock::now()));
     }
 }
@@ -136,10 +140,11 @@ struct Digging {
 };
 
 // Replays the digging on `map`, calling `frame` after each pass with the
-// camera as it then is; `frame` may be empty (the terrain alone). False when
+// camera as it then is and the pass's pick (`hit`, NoHit for the spiral);
+// `frame` may be empty (the terrain alone). False when
 // a demo's replay did not end on the recorded terrain: figures taken on
 // another terrain would be compared with the wrong fresh start.
-bool Dig(const Digging& digging, Map& map, Camera& camera, const std::function<void()>& frame)
+bool Dig(const Digging& digging, Map& map, Camera& camera, VoxelHit& hit, const std::function<void()>& frame)
 {
     if (digging.demo != nullptr) {
         // The controller moves the camera by steps, so the camera must start
@@ -154,7 +159,7 @@ bool Dig(const Digging& digging, Map& map, Camera& camera, const std::function<v
         PassInput input;
         bool digRequested = false;
         while (cursor.Next(input)) {
-            PlayPass(controller, map, input, digRequested);
+            hit = PlayPass(controller, map, input, digRequested);
             if (frame)
                 frame();
         }
@@ -172,6 +177,7 @@ bool Dig(const Digging& digging, Map& map, Camera& camera, const std::function<v
         camera.yaw = 0;
         camera.pitch = -45;
         camera.UpdateFrustum();
+        hit = NoHit;
         map.CarveSphere(c.x, c.y, c.z, 4.0f);
         if (frame)
             frame();
@@ -182,11 +188,15 @@ bool Dig(const Digging& digging, Map& map, Camera& camera, const std::function<v
 int RunVariant(const std::string& variant, const Digging& digging)
 {
     TuneHeap();
-    settings = {false, 640, 480, 0, false};
+    const int width = digging.demo != nullptr ? static_cast<int>(digging.demo->screenWidth) : 640;
+    const int height = digging.demo != nullptr ? static_cast<int>(digging.demo->screenHeight) : 480;
+    settings = {false, width, height, 0, false};
     GameEngine engine;
     engine.Init();
-    glViewport(0, 0, 640, 480);
+    // The play state's drawing state.
+    glViewport(0, 0, width, height);
     glClearColor(0, 0, 0, 1);
+    glClearDepth(1.0);
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
@@ -201,17 +211,24 @@ int RunVariant(const std::string& variant, const Digging& digging)
         engine.Cleanup();
         return 1;
     }
-    Camera camera(256, 100, 170, 80, 0.1f, 10000);
+    Camera camera(PlayStartPosition[0], PlayStartPosition[1], PlayStartPosition[2], 80, 0.1f, 10000);
+    VoxelHit hit = NoHit;
     const int frames = 40;
 
     if (variant == "fresh") {
-        if (!Dig(digging, map, camera, nullptr)) {
+        if (!Dig(digging, map, camera, hit, nullptr)) {
             engine.Cleanup();
             return 1;
         }
+        // A fresh start on the dug terrain: the renderer built on it and the
+        // program's first frames, where the dig ended.
         MapRenderer renderer(&map);
+        for (int i = 0; i < 5; ++i)
+            DrawPlayFrame(renderer, camera, hit);
+        const double rss = StatusMiB("VmRSS");
+        const double peak = StatusMiB("VmHWM");
         const double frame = MedianFrameMs(renderer, camera, frames);
-        std::printf("rss %.1f\npeak %.1f\nframe %.2f\nvertices %zu\n", StatusMiB("VmRSS"), StatusMiB("VmHWM"), frame,
+        std::printf("rss %.1f\npeak %.1f\nframe %.2f\nvertices %zu\n", rss, peak, frame,
                     renderer.listStorage.LiveVertices());
         map.observers.clear();
         engine.Cleanup();
@@ -221,14 +238,16 @@ int RunVariant(const std::string& variant, const Digging& digging)
     MapRenderer renderer(&map);
     renderer.compactLists = variant != "plain";
     renderer.releaseFreedAtOnce = variant == "compacted";
-    const double frameBefore = MedianFrameMs(renderer, camera, frames);
+    // The program's first frames, from where play starts.
+    for (int i = 0; i < 5; ++i)
+        DrawPlayFrame(renderer, camera, hit);
     const double rssBefore = StatusMiB("VmRSS");
     const std::size_t verticesBefore = renderer.listStorage.LiveVertices();
     std::vector<double> times;
     const auto start = Clock::now();
     auto last = start;
-    const bool replayed = Dig(digging, map, camera, [&] {
-        Frame(renderer, camera);
+    const bool replayed = Dig(digging, map, camera, hit, [&] {
+        DrawPlayFrame(renderer, camera, hit);
         const auto now = Clock::now();
         times.push_back(Milliseconds(last, now));
         last = now;
@@ -255,11 +274,11 @@ int RunVariant(const std::string& variant, const Digging& digging)
     const double frameAfter = Median(dugTimes);
     const double frameFresh = Median(freshTimes);
     std::sort(times.begin(), times.end());
-    std::printf("rss_before %.1f\nrss %.1f\npeak %.1f\nminutes %.3f\nframe_before %.2f\nframe %.2f\nframe_fresh %.2f\n"
+    std::printf("rss_before %.1f\nrss %.1f\npeak %.1f\nminutes %.3f\nframe %.2f\nframe_fresh %.2f\n"
                 "dig_frame_median %.2f\ndig_frame_max %.2f\nvertices_before %zu\nvertices %zu\n"
                 "recompiled %ld\ncompaction_longest %.2f\ncompaction_longest_cpu %.2f\ndig_frame_p99 %.2f\ndead %zu\n"
                 "us_per_vertex %.3f\ncompaction_over_cap %ld\n",
-                rssBefore, rssAfter, peak, digMinutes, frameBefore, frameAfter, frameFresh, times[times.size() / 2],
+                rssBefore, rssAfter, peak, digMinutes, frameAfter, frameFresh, times[times.size() / 2],
                 times.back(), verticesBefore, renderer.listStorage.LiveVertices(), renderer.compaction.lists,
                 renderer.compaction.longestMs, renderer.compaction.longestCpuMs, times[times.size() * 99 / 100],
                 renderer.listStorage.DeadVertices(), renderer.compaction.msPerVertex * 1000,
@@ -319,8 +338,8 @@ int main(int argc, char** argv)
         std::printf("dig: %d carves of radius 4 along a spiral, each followed by a frame (640 x 480), allocator %s\n",
                     digging.carves, HeapAllocatorName());
     } else {
-        std::printf("dig: the %u passes of %s replayed, each followed by a frame (640 x 480), allocator %s\n",
-                    demo.passCount, argv[arg + 1], HeapAllocatorName());
+        std::printf("dig: the %u passes of %s replayed, each followed by a frame (%u x %u), allocator %s\n",
+                    demo.passCount, argv[arg + 1], demo.screenWidth, demo.screenHeight, HeapAllocatorName());
     }
     auto plain = RunChild(argv[0], "plain", diggingArgs);
     auto kept = RunChild(argv[0], "kept", diggingArgs);
@@ -332,7 +351,7 @@ int main(int argc, char** argv)
     }
     std::printf("terrain geometry: %.2f M vertices fresh, %.2f M after the dig\n", plain["vertices_before"] / 1e6,
                 fresh["vertices"] / 1e6);
-    std::printf("fresh renderer on the dug terrain, own process: RSS %.0f MiB (peak %.0f)\n", fresh["rss"],
+    std::printf("fresh start on the dug terrain, own process: RSS %.0f MiB (peak %.0f)\n", fresh["rss"],
                 fresh["peak"]);
     const std::pair<const char*, std::map<std::string, double>*> runs[] = {
         {"without compaction", &plain},
@@ -346,8 +365,8 @@ int main(int argc, char** argv)
                     f["minutes"], (f["rss"] - f["rss_before"]) / f["minutes"]);
         std::printf("  dug vs fresh: peak %.0f MiB (fresh peak %+.0f MiB), RSS at the end %+.0f MiB\n", f["peak"],
                     f["peak"] - fresh["peak"], f["rss"] - fresh["rss"]);
-        std::printf("  frame at the pose: %.2f ms before digging; after, %.2f ms dug vs %.2f ms fresh = %.2fx\n",
-                    f["frame_before"], f["frame"], f["frame_fresh"], f["frame"] / f["frame_fresh"]);
+        std::printf("  frame at the pose after the dig: %.2f ms dug vs %.2f ms fresh = %.2fx\n", f["frame"],
+                    f["frame_fresh"], f["frame"] / f["frame_fresh"]);
         std::printf("  dig frames: median %.1f ms, 99th percentile %.1f ms, longest %.1f ms\n", f["dig_frame_median"],
                     f["dig_frame_p99"], f["dig_frame_max"]);
         std::printf("  lists recompiled %.0f; longest compaction in a frame %.2f ms on the clock, %.2f ms of "

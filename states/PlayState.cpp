@@ -160,12 +160,12 @@ void PlayState::Update(GameEngine* game)
     passInput = PassInput();
 }
 
-void PlayState::Draw(GameEngine* game)
+void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& hit)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     {
         AllocationPurpose purpose("rebuilding the dug chunks' display lists");
-        renderer->Draw(*camera);
+        renderer.Draw(camera);
     }
     if (hit.x >= 0) {
         float corners[8][3];
@@ -177,6 +177,11 @@ void PlayState::Draw(GameEngine* game)
         glDisableClientState(GL_VERTEX_ARRAY);
     }
     SDL_GL_SwapBuffers();
+}
+
+void PlayState::Draw(GameEngine* game)
+{
+    DrawPlayFrame(*renderer, *camera, hit);
     if (demo)
         AfterDemoPass(game);
 }

@@ -58,6 +58,11 @@ extern const float PlayStartPosition[3];
 // the voxel in view is picked and dug when a dig is pending. Returns the pick.
 VoxelHit PlayPass(FreeLookController& controller, Map& map, const PassInput& input, bool& digRequested);
 
+// One frame of play as the play state and the benchmarks draw it: clears,
+// draws the terrain (rebuilding what was dug), outlines `hit` when it is a
+// voxel (x >= 0) and swaps the buffers.
+void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& hit);
+
 // Carves a sphere of radius 4 at `hit` when a dig is pending and something
 // was hit, clearing the request; a request without a hit stays pending.
 // Returns true when it carved.
