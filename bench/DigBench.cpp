@@ -3,15 +3,15 @@
 //   veldmarrow-dig-bench [carves | --demo FILE]
 // runs four processes in turn on the same world and the same digging: the
 // dig without list compaction (how the renderer behaved before it), with
-// it but the freed heap memory kept for the allocator's delay, with both
-// (as the program), and a fresh start on the already dug terrain; then
-// prints the growth per minute of digging and dug-versus-fresh memory and
-// frame time. The digging is a spiral of carves, or the passes of a recorded
-// demo replayed through the play state's own logic in the demo's window
-// size. Every pass is drawn as the program draws its frames, so the memory
-// figures are the program's; frame times are taken at a fixed pose only
-// after them. `--variant plain|kept|compacted|fresh [carves | --demo FILE]`
-// runs one.
+// it but the freed heap memory kept for the allocator's delay, with what the
+// queued rebuilds free handed back at once (as the program), and a fresh
+// start on the already dug terrain; then prints the growth per minute of
+// digging and dug-versus-fresh memory and frame time. The digging is a
+// spiral of carves, or the passes of a recorded demo replayed through the
+// play state's own logic in the demo's window size. Every pass is drawn as
+// the program draws its frames, so the memory figures are the program's;
+// frame times are taken at a fixed pose only after them.
+// `--variant plain|kept|compacted|fresh [carves | --demo FILE]` runs one.
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 
@@ -356,7 +356,7 @@ int main(int argc, char** argv)
     const std::pair<const char*, std::map<std::string, double>*> runs[] = {
         {"without compaction", &plain},
         {"with compaction, freed memory kept for the heap's delay", &kept},
-        {"with compaction, freed memory handed back at once", &compacted},
+        {"with compaction, what rebuilds free handed back at once (the program)", &compacted},
     };
     for (const auto& [label, figures] : runs) {
         auto& f = *figures;

@@ -18,8 +18,8 @@ public:
     // Recompile the lists that keep old driver storage alive (see
     // ListStorage); off only to measure what happens without it.
     bool compactLists = true;
-    // Hand the heap memory that rebuilds and compaction free back to the
-    // system at once (ImmediateHeapRelease); off only to measure.
+    // Hand the heap memory that the queued rebuilds free back to the system
+    // at once (ImmediateHeapRelease); off only to measure.
     bool releaseFreedAtOnce = true;
     // Compaction's cap in a frame, in processor time.
     static constexpr double CompactionCapMs = 2.0;
