@@ -90,6 +90,13 @@ Carve NextCarve(const Map& map, int i)
 
 constexpr VoxelHit NoHit = {-1, -1, -1};
 
+// The program's first frames of play, before the memory is read.
+void FirstFrames(MapRenderer& renderer, const Camera& camera, const VoxelHit& hit)
+{
+    for (int i = 0; i < 5; ++i)
+        DrawPlayFrame(renderer, camera, hit);
+}
+
 // A frame at the fixed pose, finished so that its time is the drawing's.
 void TimedFrame(MapRenderer& renderer, const Camera& camera)
 {
@@ -193,14 +200,7 @@ int RunVariant(const std::string& variant, const Digging& digging)
     settings = {false, width, height, 0, false};
     GameEngine engine;
     engine.Init();
-    // The play state's drawing state.
-    glViewport(0, 0, width, height);
-    glClearColor(0, 0, 0, 1);
-    glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    SetPlayDrawingState(width, height);
 
     RandomSource seeded = StandardRandom();
     seeded.seed = [](unsigned) { std::srand(20261207); };
@@ -223,8 +223,7 @@ int RunVariant(const std::string& variant, const Digging& digging)
         // A fresh start on the dug terrain: the renderer built on it and the
         // program's first frames, where the dig ended.
         MapRenderer renderer(&map);
-        for (int i = 0; i < 5; ++i)
-            DrawPlayFrame(renderer, camera, hit);
+        FirstFrames(renderer, camera, hit);
         const double rss = StatusMiB("VmRSS");
         const double peak = StatusMiB("VmHWM");
         const double frame = MedianFrameMs(renderer, camera, frames);
@@ -238,9 +237,7 @@ int RunVariant(const std::string& variant, const Digging& digging)
     MapRenderer renderer(&map);
     renderer.compactLists = variant != "plain";
     renderer.releaseFreedAtOnce = variant == "compacted";
-    // The program's first frames, from where play starts.
-    for (int i = 0; i < 5; ++i)
-        DrawPlayFrame(renderer, camera, hit);
+    FirstFrames(renderer, camera, hit); // from where play starts
     const double rssBefore = StatusMiB("VmRSS");
     const std::size_t verticesBefore = renderer.listStorage.LiveVertices();
     std::vector<double> times;

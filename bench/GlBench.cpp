@@ -21,6 +21,7 @@
 #include "render/MapRenderer.h"
 #include "render/ScratchPages.h"
 #include "script/Settings.h"
+#include "states/PlayState.h"
 #include "world/BasicMapGenerator.h"
 #include "world/Map.h"
 #include "support/TestWorld.h"
@@ -234,13 +235,8 @@ int main(int argc, char** argv)
         glDisableClientState(GL_VERTEX_ARRAY);
     }
 
-    glViewport(0, 0, 800, 600);
+    SetPlayDrawingState(800, 600);
     Camera camera(256, 256, 128, 80, 0.1f, 10000);
-    glClearColor(0, 0, 0, 1);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
     MeasurePose("start pose (256,256,128)", renderer, camera, 256, 256, 128, 0, 0, frames);
     MeasurePose("above terrain, 20 deg down", renderer, camera, 256, 100, 170, 0, -20, frames);
     MeasurePose("above terrain, level", renderer, camera, 256, 100, 170, 0, 0, frames);

@@ -92,17 +92,9 @@ void PlayState::Init()
     SDL_ShowCursor(SDL_DISABLE);
     SDL_EnableKeyRepeat(500, 30);
     const VideoSize size = CurrentVideoSize();
-    glViewport(0, 0, size.w, size.h);
+    SetPlayDrawingState(size.w, size.h);
     camera = new Camera(PlayStartPosition[0], PlayStartPosition[1], PlayStartPosition[2], 80, 0.1f, 10000);
     controller = new FreeLookController(camera, PlayStartPosition, 0, 0);
-    glClearColor(0, 0, 0, 1);
-    glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-    if (settings.antialiasing != 0)
-        glEnable(GL_MULTISAMPLE);
     std::cout << "PlayState Init" << std::endl;
 }
 
@@ -158,6 +150,19 @@ void PlayState::Update(GameEngine* game)
     if (demo && !demo->Replaying())
         demo->RecordPass(passInput);
     passInput = PassInput();
+}
+
+void SetPlayDrawingState(int width, int height)
+{
+    glViewport(0, 0, width, height);
+    glClearColor(0, 0, 0, 1);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    if (settings.antialiasing != 0)
+        glEnable(GL_MULTISAMPLE);
 }
 
 void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& hit)

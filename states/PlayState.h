@@ -58,6 +58,10 @@ extern const float PlayStartPosition[3];
 // the voxel in view is picked and dug when a dig is pending. Returns the pick.
 VoxelHit PlayPass(FreeLookController& controller, Map& map, const PassInput& input, bool& digRequested);
 
+// The OpenGL state play draws with (viewport, clear values, depth test,
+// back-face culling, colour material, multisampling when the settings ask).
+void SetPlayDrawingState(int width, int height);
+
 // One frame of play as the play state and the benchmarks draw it: clears,
 // draws the terrain (rebuilding what was dug), outlines `hit` when it is a
 // voxel (x >= 0) and swaps the buffers.
