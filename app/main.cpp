@@ -1,4 +1,5 @@
-// The entry routine: log files, settings, the engine and the main loop.
+// The entry routine, the composition root above every layer: log files,
+// settings, the engine, the main loop and every ending.
 #include <SDL/SDL.h>
 
 #include <iostream>
