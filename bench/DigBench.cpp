@@ -18,7 +18,10 @@
 //   paced   the share follows the backlog (the program)
 //   paced-N as paced, with a ceiling of N ms
 //   fresh   the renderer built on the dug terrain
-// `--variant NAME [carves | --demo FILE]` runs one and prints raw figures.
+// `--side-by-side` runs the variants at once instead of in turn, so that a
+// loaded machine's ups and downs meet them alike (their memory figures are
+// their own either way). `--variant NAME [carves | --demo FILE]` runs one
+// and prints raw figures.
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 
@@ -304,12 +307,16 @@ int RunVariant(const std::string& variant, const Digging& digging)
     return 0;
 }
 
-// Runs this program with --variant and reads its "name value" lines.
-std::map<std::string, double> RunChild(const char* self, const char* variant, const std::string& digging)
+// Starts this program with --variant; its "name value" lines are read by ReadChild.
+std::FILE* StartChild(const char* self, const std::string& variant, const std::string& digging)
 {
     const std::string command = std::string("'") + self + "' --variant " + variant + " " + digging;
+    return popen(command.c_str(), "r");
+}
+
+std::map<std::string, double> ReadChild(std::FILE* pipe)
+{
     std::map<std::string, double> figures;
-    std::FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
         return figures;
     char line[256], name[64];
@@ -345,9 +352,14 @@ bool KnownVariant(const std::string& v)
 
 int main(int argc, char** argv)
 {
-    // [--variant NAME | --variants A,B,...] [carves | --demo FILE]
+    // [--side-by-side] [--variant NAME | --variants A,B,...] [carves | --demo FILE]
     int arg = 1;
     std::string variant;
+    bool sideBySide = false;
+    if (argc >= arg + 1 && std::strcmp(argv[arg], "--side-by-side") == 0) {
+        sideBySide = true;
+        ++arg;
+    }
     std::vector<std::string> variants = {"plain", "fixed", "paced", "fresh"};
     if (argc >= arg + 2 && std::strcmp(argv[arg], "--variant") == 0) {
         variant = argv[arg + 1];
@@ -396,13 +408,19 @@ int main(int argc, char** argv)
     }
     std::fflush(stdout);
     std::vector<std::pair<std::string, std::map<std::string, double>>> runs;
-    for (const std::string& v : variants) {
-        runs.emplace_back(v, RunChild(argv[0], v.c_str(), diggingArgs));
-        if (runs.back().second.count("rss") == 0) {
-            std::fprintf(stderr, "variant %s did not finish\n", v.c_str());
+    std::vector<std::FILE*> children;
+    if (sideBySide)
+        for (const std::string& v : variants)
+            children.push_back(StartChild(argv[0], v, diggingArgs));
+    for (std::size_t i = 0; i < variants.size(); ++i) {
+        const std::string& v = variants[i];
+        runs.emplace_back(v, ReadChild(sideBySide ? children[i] : StartChild(argv[0], v, diggingArgs)));
+    }
+    for (const auto& [name, figures] : runs)
+        if (figures.count("rss") == 0) {
+            std::fprintf(stderr, "variant %s did not finish\n", name.c_str());
             return 1;
         }
-    }
     std::map<std::string, double> fresh;
     for (const auto& [name, figures] : runs)
         if (name == "fresh")
