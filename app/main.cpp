@@ -49,6 +49,9 @@ std::unique_ptr<DemoSession> StartDemo(const CommandLine& command, DemoSession::
 
 int main(int argc, char* argv[])
 {
+    // Before anything can take time: a quit request must never kill the
+    // program half-way (the README promises status 0 for it).
+    CatchQuitSignals();
     const DemoSession::Clock::time_point started = DemoSession::Clock::now();
     const CommandLine command = ParseCommandLine(argc, argv);
     int status = ExitStatus::Normal;
@@ -67,6 +70,11 @@ int main(int argc, char* argv[])
     InstallFaultHandlers("error.txt");
 
     LoadSettings();
+    if (QuitSignal() != 0) {
+        // Nothing is open yet, and a demo to record is not yet looked at.
+        std::cout << "Quit on " << QuitSignalName(QuitSignal()) << " before the window opened" << std::endl;
+        return ExitStatus::Normal;
+    }
 
     GameEngine engine;
     const std::unique_ptr<DemoSession> demo = StartDemo(command, started, engine);
@@ -82,6 +90,11 @@ int main(int argc, char* argv[])
     engine.ChangeState(&introState);
 
     while (engine.Running()) {
+        if (QuitSignal() != 0) {
+            std::cout << "Quit on " << QuitSignalName(QuitSignal()) << std::endl;
+            engine.Quit();
+            break;
+        }
         engine.states.back()->HandleEvents(&engine);
         engine.states.back()->Update(&engine);
         engine.states.back()->Draw(&engine);
@@ -93,9 +106,9 @@ int main(int argc, char* argv[])
         playState.demo = nullptr;
         std::ostream terminal(log.Original());
         std::string reason;
-        if (!demo->Finish(terminal, HeapAllocatorName(), reason)) {
-            FatalExit(ExitStatus::BadDemo, reason);
-        }
+        const int status = demo->Finish(terminal, HeapAllocatorName(), reason);
+        if (status != ExitStatus::Normal)
+            FatalExit(status, reason);
     }
     return ExitStatus::Normal;
 }

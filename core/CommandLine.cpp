@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/ExitStatus.h"
+#include "core/PrintableText.h"
 #include "core/Version.h"
 
 namespace {
@@ -46,10 +47,10 @@ CommandLine ParseCommandLine(int argc, const char* const argv[])
         else if (std::strcmp(arg, "--version") == 0)
             mode = RunMode::Version;
         else
-            return Invalid(std::string("unknown argument '") + arg + "'");
+            return Invalid("unknown argument '" + PrintableText(arg) + "'");
 
         if (haveMode)
-            return Invalid(std::string("'") + arg + "' cannot be combined with another option");
+            return Invalid("'" + PrintableText(arg) + "' cannot be combined with another option");
         haveMode = true;
         result.mode = mode;
         if (demoOption != nullptr) {
@@ -89,10 +90,17 @@ bool AnswerWithoutRunning(const CommandLine& command, std::ostream& out, std::os
     status = ExitStatus::Normal;
     switch (command.mode) {
     case RunMode::Help:
-        out << HelpText() << std::flush;
-        return true;
     case RunMode::Version:
-        out << "Veldmarrow " << ProgramVersion << std::endl;
+        if (command.mode == RunMode::Help)
+            out << HelpText() << std::flush;
+        else
+            out << "Veldmarrow " << ProgramVersion << std::endl;
+        // Output that went nowhere (a full disk, a closed pipe) is a failure.
+        if (!out) {
+            err << "veldmarrow: cannot write the " << (command.mode == RunMode::Help ? "help text" : "version")
+                << std::endl;
+            status = ExitStatus::CannotAnswer;
+        }
         return true;
     case RunMode::Invalid:
         err << "veldmarrow: " << command.error << "\n" << UsageLine() << std::endl;

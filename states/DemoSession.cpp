@@ -6,14 +6,21 @@
 #include <filesystem>
 #include <iostream>
 
+#include "core/ExitStatus.h"
+#include "core/FileReplace.h"
 #include "core/Platform.h"
+#include "core/PrintableText.h"
 #include "core/Version.h"
 #include "states/TimedemoReport.h"
 #include "world/BasicMapGenerator.h"
 
 namespace {
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+std::string Quoted(const std::string& path) { return QuotedName(path); }
+
+// The files the program reads or writes in its working folder: a demo
+// recorded over one of them would break the next start or lose the log.
+const char* const OwnFiles[] = {"settings.lua", "splash.png", "menu.bmp", "log.txt", "error.txt"};
 
 double SecondsBetween(DemoSession::Clock::time_point a, DemoSession::Clock::time_point b)
 {
@@ -43,10 +50,20 @@ bool ReadDemoFile(const std::string& path, Demo& out, std::string& reason)
                                                        " MiB");
         return false;
     }
+    errno = 0;
     std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        reason = "demo " + Quoted(path) + " cannot be opened: " +
+                 (errno != 0 ? std::strerror(errno) : std::string("unknown error"));
+        return false;
+    }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (!file || !file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
-        reason = "demo " + Quoted(path) + " cannot be read: " + std::strerror(errno);
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    // A short read has no errno of its own: say what was read.
+    const auto got = static_cast<std::uint64_t>(file.gcount());
+    if (got != bytes.size()) {
+        reason = "demo " + Quoted(path) + " cannot be read: read " + std::to_string(got) + " of " +
+                 std::to_string(bytes.size()) + " bytes";
         return false;
     }
     std::string why;
@@ -63,11 +80,17 @@ bool DemoSession::Open(const std::string& demoPath, std::string& reason)
 {
     path = demoPath;
     if (mode == DemoMode::Record) {
-        // Created now, so that a path that cannot be written is refused before
-        // the session rather than after it.
-        output.open(path, std::ios::binary | std::ios::trunc);
-        if (!output) {
-            reason = "demo " + Quoted(path) + " cannot be written: " + std::strerror(errno);
+        // Checked now, so that a path that cannot be written is refused before
+        // the session rather than after it; nothing there is touched until
+        // the demo is complete.
+        for (const char* own : OwnFiles)
+            if (SameFile(path, own)) {
+                reason = "demo " + Quoted(path) + " refused: it is the program's own " + Quoted(own);
+                return false;
+            }
+        std::string why;
+        if (!CheckReplaceable(path, why)) {
+            reason = "demo " + Quoted(path) + " cannot be written: " + why;
             return false;
         }
         demo.programVersion = ProgramVersion;
@@ -76,6 +99,11 @@ bool DemoSession::Open(const std::string& demoPath, std::string& reason)
     }
     if (!ReadDemoFile(path, demo, reason))
         return false;
+    std::string why;
+    if (!ReplayWindowPossible(demo, why)) {
+        reason = "demo " + Quoted(path) + " refused: " + why;
+        return false;
+    }
     cursor = DemoCursor(demo);
     std::cout << (mode == DemoMode::Play ? "Playing demo " : "Timing demo ") << Quoted(path) << ": "
               << demo.passCount << " passes, world seed " << demo.worldSeed << ", " << demo.screenWidth << "x"
@@ -135,7 +163,8 @@ void DemoSession::PlayEnded(std::uint64_t checksum)
     if (!Replaying())
         return;
     if (!AllPlayed())
-        std::cout << "Demo stopped after " << cursor.Taken() << " of " << demo.passCount << " passes" << std::endl;
+        std::cout << "Demo interrupted after " << cursor.Taken() << " of " << demo.passCount << " passes"
+                  << std::endl;
     else if (checksum == demo.finalChecksum)
         std::cout << "Terrain checksum matches the recording" << std::endl;
     else
@@ -143,26 +172,24 @@ void DemoSession::PlayEnded(std::uint64_t checksum)
                   << std::endl;
 }
 
-bool DemoSession::Finish(std::ostream& terminal, const std::string& allocator, std::string& reason)
+int DemoSession::Finish(std::ostream& terminal, const std::string& allocator, std::string& reason)
 {
     if (mode == DemoMode::Record) {
         if (!played || demo.passCount == 0) {
-            output.close();
-            std::filesystem::remove(path);
-            std::cout << "Demo not written: no pass of play was recorded" << std::endl;
-            return true;
+            std::cout << "Demo not written: no pass of play was recorded; " << Quoted(path) << " is as it was"
+                      << std::endl;
+            return ExitStatus::Normal;
         }
         demo.finalChecksum = finalChecksum;
         const std::vector<std::uint8_t> bytes = EncodeDemo(demo);
-        output.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        output.close();
-        if (!output) {
-            reason = "demo " + Quoted(path) + " could not be written in full";
-            return false;
+        std::string why;
+        if (!ReplaceFileWhole(path, bytes.data(), bytes.size(), why)) {
+            reason = "demo " + Quoted(path) + " not written: " + why;
+            return ExitStatus::BadDemo;
         }
         std::cout << "Demo written: " << Quoted(path) << ", " << demo.passCount << " passes, " << bytes.size()
                   << " bytes" << std::endl;
-        return true;
+        return ExitStatus::Normal;
     }
     const bool complete = played && AllPlayed();
     if (mode == DemoMode::Timedemo && played) {
@@ -174,15 +201,23 @@ bool DemoSession::Finish(std::ostream& terminal, const std::string& allocator, s
             frameSeconds.empty() ? 0 : SecondsBetween(started, playStarted) + frameSeconds.front();
         figures.peakResidentBytes = PeakResidentBytes();
         figures.terrainChecksum = finalChecksum;
+        figures.complete = complete;
+        figures.passesPlayed = cursor.Taken();
+        figures.passCount = demo.passCount;
         figures.matchesRecording = complete && finalChecksum == demo.finalChecksum;
         const std::string block = ReportBlock(figures), json = ReportJson(figures);
         std::cout << block << json << std::endl;
         terminal << block << json << std::endl;
     }
-    if (complete && finalChecksum != demo.finalChecksum) {
+    if (!complete) {
+        reason = "demo " + Quoted(path) + " interrupted after " + std::to_string(cursor.Taken()) + " of " +
+                 std::to_string(demo.passCount) + " passes";
+        return ExitStatus::Interrupted;
+    }
+    if (finalChecksum != demo.finalChecksum) {
         reason = "demo " + Quoted(path) + " did not replay as recorded: terrain checksum " +
                  ChecksumText(finalChecksum) + ", recorded " + ChecksumText(demo.finalChecksum);
-        return false;
+        return ExitStatus::BadDemo;
     }
-    return true;
+    return ExitStatus::Normal;
 }

@@ -25,8 +25,10 @@ public:
     bool Replaying() const { return mode != DemoMode::Record; }
     const Demo& Recording() const { return demo; }
 
-    // Record: creates `path` for writing. Play and timedemo: reads and checks
-    // the demo in `path`. False, with the reason, when that cannot be done.
+    // Record: checks that `path` can be replaced when the session ends (it is
+    // not touched before). Play and timedemo: reads and checks the demo in
+    // `path`, and that its window can be opened. False, with the reason,
+    // when that cannot be done.
     bool Open(const std::string& path, std::string& reason);
 
     // The world seed to build the world from: the demo's when replaying,
@@ -52,18 +54,18 @@ public:
     // whether it matches the recording).
     void PlayEnded(std::uint64_t checksum);
 
-    // After the run: writes the recording, or prints the timedemo report to
-    // the log and to `terminal`. Returns false, with the reason, when the
-    // demo could not be written or a complete replay did not reproduce the
-    // recorded terrain.
-    bool Finish(std::ostream& terminal, const std::string& allocator, std::string& reason);
+    // After the run: writes the recording (replacing the file whole), or
+    // prints the timedemo report to the log and to `terminal`. Returns the
+    // exit status: BadDemo when the demo could not be written or a complete
+    // replay did not reproduce the recorded terrain, Interrupted when a
+    // replay ended before its last pass; with the reason in `reason`.
+    int Finish(std::ostream& terminal, const std::string& allocator, std::string& reason);
 
 private:
     DemoMode mode;
     std::string path;
     Demo demo;
     DemoCursor cursor{demo};
-    std::ofstream output;
     bool played = false;   // play began and ended
     std::uint64_t finalChecksum = 0;
     Clock::time_point started;
