@@ -81,8 +81,9 @@ std::string HelpText()
                          "  --help           this text\n"
                          "  --version        the program's version\n"
                          "An argument not understood ends the run with status 4; a demo that is\n"
-                         "refused, or a replay that does not reproduce its recording, with status 5\n"
-                         "and the reason in error.txt.\n";
+                         "refused or cannot be written, or a replay that does not reproduce its\n"
+                         "recording, with status 5; a replay ended before its last pass with\n"
+                         "status 8; each with the reason in error.txt.\n";
 }
 
 bool AnswerWithoutRunning(const CommandLine& command, std::ostream& out, std::ostream& err, int& status)

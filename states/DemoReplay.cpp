@@ -1,28 +1,25 @@
-// DemoSession: demo files on disk, the replay cursor, the timing and the report.
-#include "states/DemoSession.h"
+// DemoReplay: reading a demo, handing out its passes, timing and the report.
+#include "states/DemoReplay.h"
+
+#include <SDL/SDL.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #include "core/ExitStatus.h"
-#include "core/FileReplace.h"
 #include "core/Platform.h"
 #include "core/PrintableText.h"
-#include "core/Version.h"
 #include "states/TimedemoReport.h"
-#include "world/BasicMapGenerator.h"
+#include "world/Map.h"
 
 namespace {
 
 std::string Quoted(const std::string& path) { return QuotedName(path); }
 
-// The files the program reads or writes in its working folder: a demo
-// recorded over one of them would break the next start or lose the log.
-const char* const OwnFiles[] = {"settings.lua", "splash.png", "menu.bmp", "log.txt", "error.txt"};
-
-double SecondsBetween(DemoSession::Clock::time_point a, DemoSession::Clock::time_point b)
+double SecondsBetween(DemoReplay::Clock::time_point a, DemoReplay::Clock::time_point b)
 {
     return std::chrono::duration<double>(b - a).count();
 }
@@ -74,29 +71,11 @@ bool ReadDemoFile(const std::string& path, Demo& out, std::string& reason)
     return true;
 }
 
-DemoSession::DemoSession(DemoMode mode, Clock::time_point started) : mode(mode), started(started) {}
+DemoReplay::DemoReplay(bool timed, Clock::time_point started) : timed(timed), started(started) {}
 
-bool DemoSession::Open(const std::string& demoPath, std::string& reason)
+bool DemoReplay::Open(const std::string& demoPath, std::string& reason)
 {
     path = demoPath;
-    if (mode == DemoMode::Record) {
-        // Checked now, so that a path that cannot be written is refused before
-        // the session rather than after it; nothing there is touched until
-        // the demo is complete.
-        for (const char* own : OwnFiles)
-            if (SameFile(path, own)) {
-                reason = "demo " + Quoted(path) + " refused: it is the program's own " + Quoted(own);
-                return false;
-            }
-        std::string why;
-        if (!CheckReplaceable(path, why)) {
-            reason = "demo " + Quoted(path) + " cannot be written: " + why;
-            return false;
-        }
-        demo.programVersion = ProgramVersion;
-        std::cout << "Recording demo " << Quoted(path) << std::endl;
-        return true;
-    }
     if (!ReadDemoFile(path, demo, reason))
         return false;
     std::string why;
@@ -105,36 +84,13 @@ bool DemoSession::Open(const std::string& demoPath, std::string& reason)
         return false;
     }
     cursor = DemoCursor(demo);
-    std::cout << (mode == DemoMode::Play ? "Playing demo " : "Timing demo ") << Quoted(path) << ": "
-              << demo.passCount << " passes, world seed " << demo.worldSeed << ", " << demo.screenWidth << "x"
-              << demo.screenHeight << ", recorded by Veldmarrow " << demo.programVersion << std::endl;
+    std::cout << (timed ? "Timing demo " : "Playing demo ") << Quoted(path) << ": " << demo.passCount
+              << " passes, world seed " << demo.worldSeed << ", " << demo.screenWidth << "x" << demo.screenHeight
+              << ", recorded by Veldmarrow " << demo.programVersion << std::endl;
     return true;
 }
 
-unsigned DemoSession::SeedForWorld()
-{
-    if (!Replaying())
-        demo.worldSeed = WorldSeed();
-    return demo.worldSeed;
-}
-
-bool DemoSession::WorldBuilt(std::uint64_t checksum, int width, int height, std::string& reason)
-{
-    if (!Replaying()) {
-        demo.worldChecksum = checksum;
-        demo.screenWidth = static_cast<std::uint32_t>(width);
-        demo.screenHeight = static_cast<std::uint32_t>(height);
-    } else if (checksum != demo.worldChecksum) {
-        reason = "demo " + Quoted(path) + " refused: world seed " + std::to_string(demo.worldSeed) +
-                 " builds a different world here (checksum " + ChecksumText(checksum) + ", recorded " +
-                 ChecksumText(demo.worldChecksum) + "): the terrain generator differs";
-        return false;
-    }
-    playStarted = lastPass = Clock::now();
-    return true;
-}
-
-bool DemoSession::WindowFits(int width, int height, std::string& reason) const
+bool DemoReplay::WindowFits(int width, int height, std::string& reason) const
 {
     if (static_cast<std::uint32_t>(width) == demo.screenWidth && static_cast<std::uint32_t>(height) == demo.screenHeight)
         return true;
@@ -144,55 +100,72 @@ bool DemoSession::WindowFits(int width, int height, std::string& reason) const
     return false;
 }
 
-bool DemoSession::NextPass(PassInput& input) { return cursor.Next(input); }
+unsigned DemoReplay::SeedForWorld() { return demo.worldSeed; }
 
-void DemoSession::RecordPass(const PassInput& input) { AppendPass(demo, input); }
-
-void DemoSession::PassDrawn()
+bool DemoReplay::WorldBuilt(const Map& map, int, int, std::string& reason)
 {
+    const std::uint64_t checksum = VoxelChecksum(map);
+    if (checksum != demo.worldChecksum) {
+        reason = "demo " + Quoted(path) + " refused: world seed " + std::to_string(demo.worldSeed) +
+                 " builds a different world here (checksum " + ChecksumText(checksum) + ", recorded " +
+                 ChecksumText(demo.worldChecksum) + "): the terrain generator differs";
+        return false;
+    }
+    playStarted = lastPass = Clock::now();
+    return true;
+}
+
+// The replay takes its digs from the demo; the window only answers Escape
+// and the close request.
+void DemoReplay::BeforeEvents(PassInput&) {}
+
+PassStep DemoReplay::Next(PassInput& input)
+{
+    if (holding)
+        return PassStep::Hold;
+    // Running out cannot happen while the last pass ends or holds the
+    // replay; end the run rather than make input up.
+    return cursor.Next(input) ? PassStep::Play : PassStep::Stop;
+}
+
+PassStep DemoReplay::PassDrawn(bool playedPass)
+{
+    if (!playedPass) {
+        // The picture does not change: redraw it now and then, not flat out.
+        SDL_Delay(50);
+        return PassStep::Hold;
+    }
     const Clock::time_point now = Clock::now();
     frameSeconds.push_back(SecondsBetween(lastPass, now));
     lastPass = now;
+    if (!AllPlayed())
+        return PassStep::Play;
+    if (timed)
+        return PassStep::Stop;
+    holding = true;
+    std::cout << "Demo ended after " << cursor.Taken() << " passes" << std::endl;
+    return PassStep::Hold;
 }
 
-void DemoSession::PlayEnded(std::uint64_t checksum)
+void DemoReplay::PlayEnded(const Map& map)
 {
     played = true;
-    finalChecksum = checksum;
-    std::cout << "Terrain checksum: " << ChecksumText(checksum) << std::endl;
-    if (!Replaying())
-        return;
+    finalChecksum = VoxelChecksum(map);
+    std::cout << "Terrain checksum: " << ChecksumText(finalChecksum) << std::endl;
     if (!AllPlayed())
         std::cout << "Demo interrupted after " << cursor.Taken() << " of " << demo.passCount << " passes"
                   << std::endl;
-    else if (checksum == demo.finalChecksum)
+    else if (finalChecksum == demo.finalChecksum)
         std::cout << "Terrain checksum matches the recording" << std::endl;
     else
         std::cout << "Terrain checksum differs from the recording (" << ChecksumText(demo.finalChecksum) << ")"
                   << std::endl;
 }
 
-int DemoSession::Finish(std::ostream& terminal, const std::string& allocator, std::string& reason)
+int DemoReplay::Finish(std::ostream& terminal, const std::string& allocator, std::string& reason)
 {
-    if (mode == DemoMode::Record) {
-        if (!played || demo.passCount == 0) {
-            std::cout << "Demo not written: no pass of play was recorded; " << Quoted(path) << " is as it was"
-                      << std::endl;
-            return ExitStatus::Normal;
-        }
-        demo.finalChecksum = finalChecksum;
-        const std::vector<std::uint8_t> bytes = EncodeDemo(demo);
-        std::string why;
-        if (!ReplaceFileWhole(path, bytes.data(), bytes.size(), why)) {
-            reason = "demo " + Quoted(path) + " not written: " + why;
-            return ExitStatus::BadDemo;
-        }
-        std::cout << "Demo written: " << Quoted(path) << ", " << demo.passCount << " passes, " << bytes.size()
-                  << " bytes" << std::endl;
-        return ExitStatus::Normal;
-    }
     const bool complete = played && AllPlayed();
-    if (mode == DemoMode::Timedemo && played) {
+    if (timed && played) {
         TimedemoFigures figures;
         figures.demoFile = path;
         figures.allocator = allocator;
