@@ -59,6 +59,19 @@ std::string NotRegular(const fs::file_status& status)
     }
 }
 
+// The file `path` means: a symbolic link's target, since replacing the link
+// would put a file where the link was and leave its target stale.
+std::string ReplacementTarget(const std::string& path)
+{
+    std::error_code error;
+    if (fs::is_symlink(fs::symlink_status(path, error))) {
+        const fs::path resolved = fs::canonical(path, error);
+        if (!error)
+            return resolved.string();
+    }
+    return path;
+}
+
 } // namespace
 
 bool CheckReplaceable(const std::string& path, std::string& reason)
@@ -73,7 +86,7 @@ bool CheckReplaceable(const std::string& path, std::string& reason)
     if (!reason.empty())
         return false;
     std::string temp;
-    if (!WriteBeside(path, nullptr, 0, temp, reason))
+    if (!WriteBeside(ReplacementTarget(path), nullptr, 0, temp, reason))
         return false;
     RemoveCreatedFile(temp.c_str());
     return true;
@@ -82,14 +95,7 @@ bool CheckReplaceable(const std::string& path, std::string& reason)
 bool ReplaceFileWhole(const std::string& path, const void* data, std::size_t size, std::string& reason)
 {
     std::error_code error;
-    std::string target = path;
-    // Replacing a link would put a file where the link was and leave its
-    // target stale; the target is what the name means.
-    if (fs::is_symlink(fs::symlink_status(path, error))) {
-        const fs::path resolved = fs::canonical(path, error);
-        if (!error)
-            target = resolved.string();
-    }
+    const std::string target = ReplacementTarget(path);
     reason = NotRegular(fs::status(target, error));
     if (!reason.empty())
         return false;
