@@ -42,7 +42,7 @@
 #include "render/Camera.h"
 #include "render/MapRenderer.h"
 #include "script/Settings.h"
-#include "states/DemoSession.h"
+#include "states/DemoReplay.h"
 #include "states/FreeLookController.h"
 #include "states/PlayState.h"
 #include "world/BasicMapGenerator.h"

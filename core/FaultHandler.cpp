@@ -12,6 +12,12 @@ namespace {
 
 const char* purpose = "running";
 volatile std::sig_atomic_t endingSignal = 0;
+volatile std::sig_atomic_t quitSignal = 0;
+
+void OnQuitSignal(int number)
+{
+    quitSignal = number;
+}
 
 // Called by operator new (and AllocateVoxels) when memory runs out; must
 // not allocate, so it writes with the platform's raw call.
@@ -94,4 +100,14 @@ void InstallFaultHandlers(const char* errorFileName)
 {
     InstallSignalHandlers(errorFileName);
     std::set_new_handler(OnOutOfMemory);
+}
+
+void CatchQuitSignals()
+{
+    InstallQuitSignalHandlers(OnQuitSignal);
+}
+
+int QuitSignal()
+{
+    return quitSignal;
 }

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Sets the environment variable `name` to `value` for this process, replacing any value.
 void SetProcessEnvironment(const char* name, const char* value);
@@ -56,3 +57,16 @@ const char* SystemHeapName();
 // The most memory the process has held resident so far, in bytes (0 where
 // the system does not say).
 std::uint64_t PeakResidentBytes();
+
+// Creates `path` as a new file (never opening one that exists), writes the
+// `size` bytes at `data`, has the system put them on disk and closes it.
+// Returns 0, or the errno value of the failure (EEXIST when something is
+// already there), after removing what it created.
+int WriteNewFile(const char* path, const void* data, std::size_t size);
+// Renames `from` over `to` in one step, replacing `to`, and has the system
+// put the change on disk. False, with the cause in `error`, on failure.
+bool RenameOver(const char* from, const char* to, std::string& error);
+// Removes a file this program created.
+void RemoveCreatedFile(const char* path);
+// The system's words for an errno value.
+std::string ErrorText(int error);
