@@ -13,6 +13,8 @@
 #include "core/HeapTuning.h"
 #include "core/GameState.h"
 #include "core/LogFile.h"
+#include "app/WorldKeeper.h"
+#include "script/ScriptHost.h"
 #include "script/Settings.h"
 #include "states/DemoSession.h"
 #include "states/IntroState.h"
@@ -45,6 +47,15 @@ std::unique_ptr<DemoSession> StartDemo(const CommandLine& command, DemoSession::
     return demo;
 }
 
+WorldKeeper* keeperForDisplayLoss = nullptr;
+
+// The display is gone but the world is still in memory: save it.
+void SaveWorldOnDisplayLoss()
+{
+    if (keeperForDisplayLoss != nullptr)
+        keeperForDisplayLoss->Finish(playState.map);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -70,6 +81,15 @@ int main(int argc, char* argv[])
 
     GameEngine engine;
     const std::unique_ptr<DemoSession> demo = StartDemo(command, started, engine);
+    // The command line's world, else the one settings.lua names, else none.
+    WorldKeeper keeper;
+    const std::string worldFile = command.worldFile.empty() ? WorldFileSetting(scriptHost) : command.worldFile;
+    if (!worldFile.empty()) {
+        keeper.Open(worldFile, demo && demo->Replaying(), errors.Original());
+        playState.world = keeper.File();
+        keeperForDisplayLoss = &keeper;
+        SetDisplayLostAction(SaveWorldOnDisplayLoss);
+    }
     engine.Init();
     if (demo && demo->Replaying()) {
         const VideoSize size = CurrentVideoSize();
@@ -85,8 +105,13 @@ int main(int argc, char* argv[])
         engine.states.back()->HandleEvents(&engine);
         engine.states.back()->Update(&engine);
         engine.states.back()->Draw(&engine);
+        keeper.AfterPass();
     }
 
+    // Every clean ending saves the world first, while the map still exists.
+    SetDisplayLostAction(nullptr);
+    const int saved = keeper.Finish(playState.map);
+    playState.world = nullptr;
     engine.Cleanup();
     std::vector<GameState*>().swap(engine.states);
     if (demo) {
@@ -97,5 +122,5 @@ int main(int argc, char* argv[])
             FatalExit(ExitStatus::BadDemo, reason);
         }
     }
-    return ExitStatus::Normal;
+    return saved;
 }

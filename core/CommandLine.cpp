@@ -34,6 +34,14 @@ CommandLine ParseCommandLine(int argc, const char* const argv[])
     bool haveMode = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
+        if (std::strcmp(arg, "--world") == 0) {
+            if (!result.worldFile.empty())
+                return Invalid("--world given twice");
+            if (i + 1 >= argc || argv[i + 1][0] == '\0')
+                return Invalid("--world needs a world file name");
+            result.worldFile = argv[++i];
+            continue;
+        }
         RunMode mode = RunMode::Invalid;
         const DemoOption* demoOption = nullptr;
         for (const DemoOption& option : DemoOptions)
@@ -63,7 +71,7 @@ CommandLine ParseCommandLine(int argc, const char* const argv[])
 
 std::string UsageLine()
 {
-    return "Usage: veldmarrow [--record FILE | --play FILE | --timedemo FILE | --help | --version]";
+    return "Usage: veldmarrow [--world FILE] [--record FILE | --play FILE | --timedemo FILE | --help | --version]";
 }
 
 std::string HelpText()
@@ -71,6 +79,12 @@ std::string HelpText()
     return UsageLine() + "\n"
                          "Without arguments: play. Settings come from settings.lua in the working\n"
                          "directory; log.txt and error.txt are written there.\n"
+                         "  --world FILE     play in the world kept in FILE: resume it if FILE exists,\n"
+                         "                   otherwise generate a new world and create FILE. Digging\n"
+                         "                   is saved at most 2 seconds after it happens and at every\n"
+                         "                   ending. settings.lua may name the file instead (worldFile);\n"
+                         "                   this option wins. With --play or --timedemo the world is\n"
+                         "                   only read, never written\n"
                          "  --record FILE    play as usual and write the session to FILE as a demo\n"
                          "  --play FILE      replay the demo FILE at the normal pace; the last picture\n"
                          "                   stays until Escape or the window is closed\n"
@@ -81,7 +95,9 @@ std::string HelpText()
                          "  --version        the program's version\n"
                          "An argument not understood ends the run with status 4; a demo that is\n"
                          "refused, or a replay that does not reproduce its recording, with status 5\n"
-                         "and the reason in error.txt.\n";
+                         "and the reason in error.txt. A world that cannot be used ends the run with\n"
+                         "status 9, one held by another running Veldmarrow with 10, and a final save\n"
+                         "that failed with 11, each with the reason in error.txt.\n";
 }
 
 bool AnswerWithoutRunning(const CommandLine& command, std::ostream& out, std::ostream& err, int& status)

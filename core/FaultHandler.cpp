@@ -95,3 +95,17 @@ void InstallFaultHandlers(const char* errorFileName)
     InstallSignalHandlers(errorFileName);
     std::set_new_handler(OnOutOfMemory);
 }
+
+namespace {
+void (*displayLostAction)() = nullptr;
+} // namespace
+
+void SetDisplayLostAction(void (*action)()) { displayLostAction = action; }
+
+void RunDisplayLostAction()
+{
+    void (*action)() = displayLostAction;
+    displayLostAction = nullptr; // once, even if the action itself loses the display again
+    if (action != nullptr)
+        action();
+}

@@ -59,6 +59,7 @@ void OnHangUp(int)
 int OnDisplayLost(Display*)
 {
     WriteLastWords("lost the display: the connection to the X server was closed");
+    RunDisplayLostAction();
     EndNow(ExitStatus::DisplayLost);
 }
 
@@ -66,6 +67,7 @@ int OnXError(Display* display, XErrorEvent* error)
 {
     if (error->error_code == BadWindow || error->error_code == BadDrawable) {
         WriteLastWords("lost the window: it was destroyed by another program");
+        RunDisplayLostAction();
         EndNow(ExitStatus::DisplayLost);
     }
     return previousXErrorHandler != nullptr ? previousXErrorHandler(display, error) : 0;

@@ -1,11 +1,14 @@
 // Platform on Linux and other POSIX systems.
 #include "core/Platform.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <ctime>
 
 void SetProcessEnvironment(const char* name, const char* value)
@@ -106,4 +109,21 @@ std::uint64_t PeakResidentBytes()
     if (getrusage(RUSAGE_SELF, &usage) != 0)
         return 0;
     return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024; // Linux counts KiB
+}
+
+bool ReplaceFile(const char* from, const char* to)
+{
+    return std::rename(from, to) == 0;
+}
+
+void SyncFolderOf(const char* path)
+{
+    std::string folder(path);
+    const std::size_t slash = folder.find_last_of('/');
+    folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
 }

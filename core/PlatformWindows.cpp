@@ -8,6 +8,7 @@
 #include <malloc.h>
 #include <stdlib.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 
@@ -108,3 +109,15 @@ std::uint64_t PeakResidentBytes()
         return 0;
     return counters.PeakWorkingSetSize;
 }
+
+bool ReplaceFile(const char* from, const char* to)
+{
+    // Write-through: the rename is on disk when this returns, so there is no
+    // folder to flush afterwards.
+    if (MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH))
+        return true;
+    errno = EACCES;
+    return false;
+}
+
+void SyncFolderOf(const char*) {}

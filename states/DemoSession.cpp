@@ -83,10 +83,10 @@ bool DemoSession::Open(const std::string& demoPath, std::string& reason)
     return true;
 }
 
-unsigned DemoSession::SeedForWorld()
+unsigned DemoSession::SeedForWorld(unsigned newWorldSeed)
 {
     if (!Replaying())
-        demo.worldSeed = WorldSeed();
+        demo.worldSeed = newWorldSeed;
     return demo.worldSeed;
 }
 

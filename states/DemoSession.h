@@ -30,8 +30,8 @@ public:
     bool Open(const std::string& path, std::string& reason);
 
     // The world seed to build the world from: the demo's when replaying,
-    // the usual seed for a new world (noted in the demo) when recording.
-    unsigned SeedForWorld();
+    // `newWorldSeed` (noted in the demo) when recording.
+    unsigned SeedForWorld(unsigned newWorldSeed);
     // Called once the world is built, with its checksum and the window's
     // size. Replaying: false, with the reason, if the world is not the one
     // the demo was recorded in. Recording: notes both.

@@ -17,8 +17,10 @@
 #include "states/DemoSession.h"
 #include "states/FreeLookController.h"
 #include "states/LiveInput.h"
+#include "states/TimedemoReport.h"
 #include "world/BasicMapGenerator.h"
 #include "world/Map.h"
+#include "world/WorldFile.h"
 
 #ifndef GL_MULTISAMPLE
 #define GL_MULTISAMPLE 0x809D
@@ -76,7 +78,22 @@ void PlayState::Init()
     passInput = PassInput();
     {
         AllocationPurpose purpose("generating the terrain");
-        map = new Map(demo ? new BasicMapGenerator(StandardRandom(), demo->SeedForWorld()) : new BasicMapGenerator());
+        unsigned seed = world ? world->Facts().seed : WorldSeed();
+        if (demo) {
+            // A replay in a kept world starts from that world; its demo checks it below.
+            const unsigned demoSeed = demo->SeedForWorld(seed);
+            if (!world)
+                seed = demoSeed;
+        }
+        map = new Map(new BasicMapGenerator(StandardRandom(), seed));
+    }
+    if (world) {
+        AllocationPurpose purpose("loading the kept world");
+        std::string reason;
+        if (!world->Load(*map, reason))
+            FatalExit(ExitStatus::BadWorld, reason);
+        std::cout << "World loaded: " << world->StoredChunks() << " changed chunks, terrain checksum "
+                  << ChecksumText(VoxelChecksum(*map)) << std::endl;
     }
     if (demo) {
         const VideoSize size = CurrentVideoSize();

@@ -9,6 +9,7 @@
 #include "world/PickVoxel.h"
 
 class DemoSession;
+class WorldFile;
 class Map;
 class Camera;
 class FreeLookController;
@@ -24,6 +25,9 @@ public:
     MapRenderer* renderer = nullptr;
     // Set for a run that records or replays a demo; null in a normal run.
     DemoSession* demo = nullptr;
+    // Set when play is in a kept world: the terrain is built from its seed
+    // and its saved chunks. Null otherwise.
+    WorldFile* world = nullptr;
     // The input this pass consumes, gathered by HandleEvents and Update.
     PassInput passInput;
     // A replay at the normal pace has played every pass and shows the last picture.
