@@ -98,8 +98,12 @@ void PlayState::Init()
     if (demo) {
         const VideoSize size = CurrentVideoSize();
         std::string reason;
-        if (!demo->WorldBuilt(VoxelChecksum(*map), size.w, size.h, reason))
+        if (!demo->WorldBuilt(VoxelChecksum(*map), size.w, size.h, reason)) {
+            if (world)
+                reason = "demo refused: it was not recorded from the state world \"" + world->Path() +
+                         "\" is in now (a demo replays only from the world as it was when its recording began)";
             FatalExit(ExitStatus::BadDemo, reason);
+        }
     }
     {
         AllocationPurpose purpose("building the terrain's display lists");

@@ -80,6 +80,27 @@ std::string Why(sqlite3* db)
     return why;
 }
 
+// The URI that opens `path` read-only as an immutable file.
+std::string ReadOnlyUri(const std::string& path)
+{
+    std::string uri = "file:";
+    // A Windows drive letter is written /C:/ in a URI.
+    if (path.size() >= 2 && path[1] == ':')
+        uri += '/';
+    for (char c : path) {
+        if (c == '\\') {
+            uri += '/';
+        } else if (c == '%' || c == '?' || c == '#') {
+            char code[4];
+            std::snprintf(code, sizeof code, "%%%02X", static_cast<unsigned char>(c));
+            uri += code;
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?immutable=1";
+}
+
 std::uint64_t Mix(std::uint64_t h)
 {
     h ^= h >> 33;
@@ -157,8 +178,21 @@ WorldOpened WorldFile::Open(const std::string& worldPath, WorldAccess how, std::
         }
     }
 
-    const int flags = how == WorldAccess::ReadWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
-    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+    if (how == WorldAccess::ReadOnly) {
+        // Read without a lock: a log beside the file means another program
+        // has it open, or the last one was stopped before it folded its log
+        // in, and the file alone is not the whole world.
+        const std::uintmax_t log = fs::file_size(path + "-wal", error);
+        if (!error && log > 0) {
+            reason = name + " is in use by another running Veldmarrow, or the last one to play in it was stopped "
+                            "before it finished saving (play in it once to finish)";
+            return WorldOpened::Held;
+        }
+    }
+    // Read-only opens the file as immutable: no lock, no log, nothing written beside it.
+    const std::string target = how == WorldAccess::ReadWrite ? path : ReadOnlyUri(path);
+    const int flags = how == WorldAccess::ReadWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+    if (sqlite3_open_v2(target.c_str(), &db, flags, nullptr) != SQLITE_OK) {
         reason = name + " refused: cannot open it: " + Why(db);
         CloseDatabase();
         return WorldOpened::Refused;
@@ -173,8 +207,7 @@ WorldOpened WorldFile::Open(const std::string& worldPath, WorldAccess how, std::
     if (!Execute(db,
                  how == WorldAccess::ReadWrite
                      ? "PRAGMA trusted_schema=OFF; PRAGMA cell_size_check=ON; PRAGMA locking_mode=EXCLUSIVE;"
-                     : "PRAGMA trusted_schema=OFF; PRAGMA cell_size_check=ON; PRAGMA locking_mode=EXCLUSIVE;"
-                       "PRAGMA query_only=ON;",
+                     : "PRAGMA trusted_schema=OFF; PRAGMA cell_size_check=ON; PRAGMA query_only=ON;",
                  why)) {
         reason = name + " refused: " + why;
         CloseDatabase();
