@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -58,12 +59,21 @@ private:
     int rc = SQLITE_OK;
 };
 
+// One line, whatever the text holds.
+std::string OneLine(std::string text)
+{
+    for (char& c : text)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    return text;
+}
+
 bool Execute(sqlite3* db, const char* sql, std::string& error)
 {
     char* message = nullptr;
     if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK)
         return true;
-    error = message != nullptr ? message : sqlite3_errmsg(db);
+    error = OneLine(message != nullptr ? message : sqlite3_errmsg(db));
     sqlite3_free(message);
     return false;
 }
@@ -73,7 +83,7 @@ bool IsBusy(int rc) { return (rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE
 // SQLite's message, with the system's reason when a system call failed.
 std::string Why(sqlite3* db)
 {
-    std::string why = db != nullptr ? sqlite3_errmsg(db) : "out of memory";
+    std::string why = db != nullptr ? OneLine(sqlite3_errmsg(db)) : "out of memory";
     const int err = db != nullptr ? sqlite3_system_errno(db) : 0;
     if (err != 0)
         why += " (" + std::string(std::strerror(err)) + ")";
@@ -176,7 +186,29 @@ WorldOpened WorldFile::Open(const std::string& worldPath, WorldAccess how, std::
             reason = name + " refused: not a Veldmarrow world (not an SQLite database)";
             return WorldOpened::Refused;
         }
+        if (how == WorldAccess::ReadWrite) {
+            // Opening for writing changes nothing; SQLite would quietly fall
+            // back to reading, and play would not be kept.
+            std::FILE* writable = std::fopen(path.c_str(), "r+b");
+            if (writable == nullptr) {
+                reason = name + " refused: the file cannot be written (" + std::strerror(errno) +
+                         "), so play in it would not be kept";
+                return WorldOpened::Refused;
+            }
+            std::fclose(writable);
+        }
     }
+    // SQLite creates the log beside the file when it reads it; a refused
+    // world must not gain one.
+    const std::string logPath = path + "-wal";
+    const bool hadLog = fs::exists(logPath, error);
+    const auto refuse = [&](WorldOpened result) {
+        CloseDatabase();
+        std::error_code ignored;
+        if (!hadLog && fs::exists(logPath, ignored) && fs::file_size(logPath, ignored) == 0)
+            fs::remove(logPath, ignored);
+        return result;
+    };
 
     if (how == WorldAccess::ReadOnly) {
         // Read without a lock: a log beside the file means another program
@@ -194,8 +226,7 @@ WorldOpened WorldFile::Open(const std::string& worldPath, WorldAccess how, std::
     const int flags = how == WorldAccess::ReadWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
     if (sqlite3_open_v2(target.c_str(), &db, flags, nullptr) != SQLITE_OK) {
         reason = name + " refused: cannot open it: " + Why(db);
-        CloseDatabase();
-        return WorldOpened::Refused;
+        return refuse(WorldOpened::Refused);
     }
     // A file refused here must be left exactly as found: nothing folds the
     // log into it on close unless the world was accepted.
@@ -210,24 +241,19 @@ WorldOpened WorldFile::Open(const std::string& worldPath, WorldAccess how, std::
                      : "PRAGMA trusted_schema=OFF; PRAGMA cell_size_check=ON; PRAGMA query_only=ON;",
                  why)) {
         reason = name + " refused: " + why;
-        CloseDatabase();
-        return WorldOpened::Refused;
+        return refuse(WorldOpened::Refused);
     }
     const WorldOpened result = Inspect(reason);
-    if (result != WorldOpened::Ok) {
-        CloseDatabase();
-        return result;
-    }
+    if (result != WorldOpened::Ok)
+        return refuse(result);
     if (how == WorldAccess::ReadWrite) {
         if (sqlite3_db_readonly(db, "main") == 1) {
             reason = name + " refused: the file cannot be written, so play in it would not be kept";
-            CloseDatabase();
-            return WorldOpened::Refused;
+            return refuse(WorldOpened::Refused);
         }
         if (!Execute(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", why)) {
             reason = name + " refused: " + why;
-            CloseDatabase();
-            return WorldOpened::Refused;
+            return refuse(WorldOpened::Refused);
         }
     }
     return WorldOpened::Ok;
@@ -334,7 +360,7 @@ WorldOpened WorldFile::Inspect(std::string& reason)
         }
         const char* verdict = reinterpret_cast<const char*>(sqlite3_column_text(*check, 0));
         if (verdict == nullptr || std::strcmp(verdict, "ok") != 0) {
-            reason = name + "the file is damaged: " + (verdict ? verdict : "no verdict");
+            reason = name + "the file is damaged: " + (verdict ? OneLine(verdict) : "no verdict");
             return WorldOpened::Refused;
         }
     }
