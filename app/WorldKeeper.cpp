@@ -1,7 +1,6 @@
 // WorldKeeper: opening, pacing the commits and the final save.
 #include "app/WorldKeeper.h"
 
-#include <cstdio>
 #include <iostream>
 
 #include "core/ExitStatus.h"
@@ -17,13 +16,6 @@ namespace {
 const auto CommitAfter = std::chrono::milliseconds(1000);
 // Each pass prepares chunks for at most this much processor time.
 const double PrepareBudgetMs = 0.75;
-
-std::string Hex(std::uint64_t value)
-{
-    char text[20];
-    std::snprintf(text, sizeof text, "%016llX", static_cast<unsigned long long>(value));
-    return text;
-}
 
 } // namespace
 
@@ -57,7 +49,7 @@ void WorldKeeper::Say(const std::string& line, bool alsoTerminal)
 void WorldKeeper::Committed(const char* what)
 {
     std::cout << what << ": save " << file->Facts().saves << ", " << file->LastCommitted() << " chunks written, "
-              << file->StoredChunks() << " changed chunks kept, checksum " << Hex(file->CommittedChecksum())
+              << file->StoredChunks() << " changed chunks kept, checksum " << ChecksumText(file->CommittedChecksum())
               << std::endl;
 }
 

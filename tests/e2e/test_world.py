@@ -11,12 +11,16 @@ import tempfile
 import unittest
 import zlib
 
-from harness import (TIMEOUT, WINDOWS, DisplayPerTest, Program, difference, make_workdir, skip_on_windows,
+from harness import (LINUX_BUILD, TIMEOUT, WINDOWS, DisplayPerTest, Program, difference, make_workdir, skip_on_windows,
                      wait_for)
 
 SETTINGS = "screenWidth = 640 screenHeight = 480 fullscreen = false antialiasing = 0 vsync = false\n"
 SEED = {"VELDMARROW_SEED": "20261209"}
 APPLICATION_ID = 0x566C646D
+# A world saved by the Linux x86-64 build (seed 20261209, 19 dug chunks) and
+# the terrain checksum it was saved with.
+SAVED_WORLD = os.path.join(os.path.dirname(os.path.abspath(__file__)), "worlds", "dug.world")
+SAVED_TERRAIN = "0f097e70907d1b49"
 
 
 def fingerprint(path):
@@ -109,6 +113,27 @@ class WorldTest(DisplayPerTest):
         self.assertLess(difference(dug, resumed), 0.5, "the resumed picture differs from the one at the end")
         again.key("Escape")
         self.assertEqual(again.wait_exit(), 0)
+
+    def test_world_saved_on_linux_x86_64_opens_here(self):
+        wd = self.workdir()
+        shutil.copy(SAVED_WORLD, os.path.join(wd, "w.db"))
+        p = self.start(wd, "--world", "w.db")
+        self.enter_play(p)
+        self.assertEqual(self.line(p, "World loaded: "), "World loaded: 19 changed chunks, terrain checksum " +
+                         SAVED_TERRAIN)
+        picture = p.window_image()
+        p.key("Escape")
+        self.assertEqual(p.wait_exit(), 0)
+        if WINDOWS and LINUX_BUILD:
+            # The same world through the Linux build: the same first picture.
+            shutil.copy(SAVED_WORLD, os.path.join(wd, "w.db"))
+            linux = self.launch(workdir=wd, args=["--world", "w.db"], binary=os.path.join(LINUX_BUILD, "veldmarrow"), runner=[])
+            linux.wait_window()
+            linux.wait_log("IntroState Init")
+            self.enter_play(linux)
+            self.assertLess(difference(picture, linux.window_image()), 1.0)
+            linux.key("Escape")
+            self.assertEqual(linux.wait_exit(), 0)
 
     def test_worlds_that_cannot_be_used_are_refused_and_left_untouched(self):
         wd = self.workdir()
