@@ -53,11 +53,10 @@ void WorldKeeper::Committed(const char* what)
               << std::endl;
 }
 
-void WorldKeeper::AfterPass()
+void WorldKeeper::AfterPass(Clock::time_point now)
 {
     if (!file || replay || !file->Following())
         return;
-    const Clock::time_point now = Clock::now();
     if (!inRound) {
         if (!file->HasChanges())
             return;

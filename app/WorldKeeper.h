@@ -25,7 +25,8 @@ public:
     // After each pass of the main loop: a commit is prepared over a few
     // passes, a little each, once the oldest unsaved change is a second old,
     // so no change waits more than about two seconds.
-    void AfterPass();
+    // `now` is the pass's time (a benchmark replays passes at their pace).
+    void AfterPass(Clock::time_point now = Clock::now());
 
     // At the end of the run, while `map` (null when play never began) still
     // exists: commits everything and closes the file. Returns ExitStatus::Normal, or WorldNotSaved
