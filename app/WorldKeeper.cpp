@@ -69,14 +69,16 @@ void WorldKeeper::AfterPass(Clock::time_point now)
             return;
         file->BeginRound();
         inRound = true;
+        roundReady = false;
         roundBegan = now;
     }
     const double start = ThreadCpuMilliseconds();
-    bool ready = false;
-    do
-        ready = file->Prepare(1);
-    while (!ready && ThreadCpuMilliseconds() - start < PrepareBudgetMs);
-    if (ready) {
+    if (!roundReady) {
+        do
+            roundReady = file->Prepare(1);
+        while (!roundReady && ThreadCpuMilliseconds() - start < PrepareBudgetMs);
+    } else {
+        // The transaction gets a pass of its own.
         inRound = false;
         std::string reason;
         if (file->Commit(reason)) {

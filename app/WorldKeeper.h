@@ -22,9 +22,10 @@ public:
     // The open world, or null when play keeps none.
     WorldFile* File() { return file.get(); }
 
-    // After each pass of the main loop: a commit is prepared over a few
-    // passes, a little each, once the oldest unsaved change is a second old,
-    // so no change waits more than about two seconds.
+    // After each pass of the main loop: once the oldest unsaved change is a
+    // second old, the changed chunks are compressed over a few passes, a
+    // little each, and written in one transaction in the pass after, so no
+    // change waits much more than a second and no pass waits long.
     // `now` is the pass's time (a benchmark replays passes at their pace).
     void AfterPass(Clock::time_point now = Clock::now());
 
@@ -42,6 +43,7 @@ private:
     bool replay = false;
     std::streambuf* terminal = nullptr;
     bool inRound = false;
+    bool roundReady = false; // every chunk of the round prepared: commit next
     bool hasOldest = false;
     Clock::time_point oldestUnsaved;
     Clock::time_point roundBegan;

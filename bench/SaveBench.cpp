@@ -101,7 +101,7 @@ int main(int argc, char** argv)
     // A player's digging: one carve a pass at the surface under a wandering
     // point, so holes join up and deepen as they do in play.
     std::mt19937 random(20261209);
-    std::uniform_int_distribution<int> step(-6, 6);
+    std::uniform_int_distribution<int> step(-16, 16);
     int x = map.width / 2, y = map.depth / 2;
     for (int i = 0; i < 5000; ++i) {
         x = std::clamp(x + step(random), 0, map.width - 1);
