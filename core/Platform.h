@@ -59,7 +59,7 @@ std::uint64_t PeakResidentBytes();
 
 // Renames the complete file `from` to `to`, where no file `to` exists;
 // false (errno set) when that cannot be done.
-bool ReplaceFile(const char* from, const char* to);
+bool MoveIntoPlace(const char* from, const char* to);
 // Makes a rename into the folder holding `path` survive a power cut, where
 // the system needs the folder itself flushed for that; best effort.
 void SyncFolderOf(const char* path);

@@ -111,7 +111,7 @@ std::uint64_t PeakResidentBytes()
     return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024; // Linux counts KiB
 }
 
-bool ReplaceFile(const char* from, const char* to)
+bool MoveIntoPlace(const char* from, const char* to)
 {
     return std::rename(from, to) == 0;
 }

@@ -110,7 +110,7 @@ std::uint64_t PeakResidentBytes()
     return counters.PeakWorkingSetSize;
 }
 
-bool ReplaceFile(const char* from, const char* to)
+bool MoveIntoPlace(const char* from, const char* to)
 {
     // Write-through: the rename is on disk when this returns, so there is no
     // folder to flush afterwards.

@@ -326,7 +326,7 @@ bool WorldFile::Create(std::uint32_t seed, std::string& reason)
         if (std::filesystem::exists(path, error) && std::filesystem::file_size(path, error) != 0) {
             why = "another program created the file meanwhile";
             ok = false;
-        } else if (!ReplaceFile(building.c_str(), path.c_str())) {
+        } else if (!MoveIntoPlace(building.c_str(), path.c_str())) {
             why = "cannot rename the new file into place: " + std::string(std::strerror(errno));
             ok = false;
         }
