@@ -11,12 +11,14 @@ import tempfile
 import unittest
 import zlib
 
-from harness import (LINUX_BUILD, TIMEOUT, WINDOWS, DisplayPerTest, Program, VirtualDisplay, difference,
+from harness import (LINUX_BUILD, TIMEOUT, WINDOWS, DisplayPerTest, Program, VirtualDisplay, crop, difference,
                      make_workdir, skip_on_windows, wait_for)
 
 SETTINGS = "screenWidth = 640 screenHeight = 480 fullscreen = false antialiasing = 0 vsync = false\n"
 SEED = {"VELDMARROW_SEED": "20261209"}
 APPLICATION_ID = 0x566C646D
+SHOTS = os.environ.get("VELDMARROW_SHOTS", os.path.join(tempfile.gettempdir(), "veldmarrow-shots"))
+os.makedirs(SHOTS, exist_ok=True)
 # A world saved by the Linux x86-64 build (seed 20261209, 19 dug chunks) and
 # the terrain checksum it was saved with.
 SAVED_WORLD = os.path.join(os.path.dirname(os.path.abspath(__file__)), "worlds", "dug.world")
@@ -65,7 +67,8 @@ class WorldTest(DisplayPerTest):
         return path
 
     def enter_play(self, p, look_down=True):
-        p.key("space")
+        # Shift: a key that moves nothing (space would rise while held).
+        p.key("shift")
         p.wait_log("PlayState Init")
         p.wait_frames(3)
         if look_down:
@@ -143,7 +146,8 @@ class WorldTest(DisplayPerTest):
         self.enter_play(p, look_down=False)
         self.assertEqual(self.line(p, "World loaded: "), "World loaded: 19 changed chunks, terrain checksum " +
                          SAVED_TERRAIN)
-        picture = p.window_image()
+        screen = self.display.screenshot(os.path.join(SHOTS, "world-saved-on-linux.png"))
+        x, y, w, h = p.geometry()
         p.key("Escape")
         self.assertEqual(p.wait_exit(), 0)
         if WINDOWS and LINUX_BUILD:
@@ -153,7 +157,15 @@ class WorldTest(DisplayPerTest):
             linux.wait_window()
             linux.wait_log("IntroState Init")
             self.enter_play(linux, look_down=False)
-            self.assertLess(difference(picture, linux.window_image()), 1.0)
+            reference = linux.window_image(os.path.join(SHOTS, "world-linux.png"))
+            # Wine's window and its drawing area stand a title bar's height
+            # apart: compare at the offset where the pictures meet. Its
+            # pointer warp at the start of play can tilt the view by a pixel
+            # or two, hence more room than between two Linux runs (the same
+            # pictures misaligned differ by more than 4).
+            best = min(difference(reference, crop(screen, x, y + dy, w, h)) for dy in range(-40, 41)
+                       if 0 <= y + dy and y + dy + h <= screen[1])
+            self.assertLess(best, 1.5, "the same world looks different here")
             linux.key("Escape")
             self.assertEqual(linux.wait_exit(), 0)
 
@@ -210,7 +222,7 @@ class WorldTest(DisplayPerTest):
         make_world(os.path.join(wd, "other.db"), checksum=12345)
         other = fingerprint(os.path.join(wd, "other.db"))
         p = self.start(wd, "--world", "other.db")
-        p.key("space")
+        p.key("shift")
         self.assertEqual(p.wait_exit(), 9)
         self.assertIn("builds another terrain here", p.errors()[1])
         self.assertEqual(fingerprint(os.path.join(wd, "other.db")), other)
