@@ -50,7 +50,7 @@ struct WorldFacts {
 // hash of each 16^3 chunk, mixed with the chunk's number.
 std::uint64_t ChunkHash(const std::uint8_t* chunkBytes, int chunkNumber);
 
-class WorldFile : public MapChangeObserver {
+class WorldFile final : public MapChangeObserver {
 public:
     WorldFile() = default;
     ~WorldFile(); // closes without saving
