@@ -147,6 +147,11 @@ void WorldFile::CloseDatabase()
     if (db != nullptr) {
         sqlite3_close_v2(db);
         db = nullptr;
+        // An empty log this program's open put beside the file goes with it.
+        std::error_code ignored;
+        const std::string log = path + "-wal";
+        if (addedLog && std::filesystem::exists(log, ignored) && std::filesystem::file_size(log, ignored) == 0)
+            std::filesystem::remove(log, ignored);
     }
 }
 
@@ -202,11 +207,9 @@ WorldOpened WorldFile::Open(const std::string& worldPath, WorldAccess how, std::
     // world must not gain one.
     const std::string logPath = path + "-wal";
     const bool hadLog = fs::exists(logPath, error);
+    addedLog = how == WorldAccess::ReadWrite && !hadLog;
     const auto refuse = [&](WorldOpened result) {
         CloseDatabase();
-        std::error_code ignored;
-        if (!hadLog && fs::exists(logPath, ignored) && fs::file_size(logPath, ignored) == 0)
-            fs::remove(logPath, ignored);
         return result;
     };
 
@@ -571,6 +574,7 @@ bool WorldFile::Load(Map& target, std::string& reason)
         reason = Quoted(path) + " refused: its seed " + std::to_string(facts.seed) +
                  " builds another terrain here (checksum " + text + ")";
         map = nullptr;
+        CloseDatabase();
         return false;
     }
     if (access == WorldAccess::ReadWrite) {

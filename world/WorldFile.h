@@ -109,6 +109,7 @@ private:
     std::string path;
     WorldAccess access = WorldAccess::ReadOnly;
     bool created = false;
+    bool addedLog = false; // no log was beside the file before this open
     WorldFacts facts;
     Map* map = nullptr;
     int chunksX = 0, chunksY = 0, chunksZ = 0;

@@ -226,6 +226,7 @@ class WorldTest(DisplayPerTest):
         self.assertEqual(p.wait_exit(), 9)
         self.assertIn("builds another terrain here", p.errors()[1])
         self.assertEqual(fingerprint(os.path.join(wd, "other.db")), other)
+        self.assertFalse(os.path.exists(os.path.join(wd, "other.db-wal")))
 
         # One program per world: a second one is refused at once.
         first = self.start(wd, "--world", "held.db")
