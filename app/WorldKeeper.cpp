@@ -97,7 +97,7 @@ void WorldKeeper::AfterPass(Clock::time_point now)
     saveTimes.push_back(ThreadCpuMilliseconds() - start);
 }
 
-int WorldKeeper::Finish(const Map* map)
+int WorldKeeper::Finish()
 {
     if (!file)
         return ExitStatus::Normal;
@@ -106,11 +106,8 @@ int WorldKeeper::Finish(const Map* map)
     const std::string lastGood = file->Facts().saved;
     std::string reason;
     if (file->Close(reason)) {
-        if (following) {
+        if (following)
             Committed("World saved at the end");
-            if (map != nullptr)
-                std::cout << "World saved with terrain checksum " << ChecksumText(VoxelChecksum(*map)) << std::endl;
-        }
         file.reset();
         return ExitStatus::Normal;
     }

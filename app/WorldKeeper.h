@@ -29,10 +29,10 @@ public:
     // `now` is the pass's time (a benchmark replays passes at their pace).
     void AfterPass(Clock::time_point now = Clock::now());
 
-    // At the end of the run, while `map` (null when play never began) still
-    // exists: commits everything and closes the file. Returns ExitStatus::Normal, or WorldNotSaved
+    // At the end of the run, while the map still exists: commits
+    // everything and closes the file. Returns ExitStatus::Normal, or WorldNotSaved
     // after saying what was not saved and when the last good save was.
-    int Finish(const Map* map);
+    int Finish();
 
     // Processor time in milliseconds each pass spent saving (passes that
     // saved nothing are not counted).

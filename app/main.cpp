@@ -53,7 +53,7 @@ WorldKeeper* keeperForDisplayLoss = nullptr;
 void SaveWorldOnDisplayLoss()
 {
     if (keeperForDisplayLoss != nullptr)
-        keeperForDisplayLoss->Finish(playState.map);
+        keeperForDisplayLoss->Finish();
 }
 
 } // namespace
@@ -110,7 +110,7 @@ int main(int argc, char* argv[])
 
     // Every clean ending saves the world first, while the map still exists.
     SetDisplayLostAction(nullptr);
-    const int saved = keeper.Finish(playState.map);
+    const int saved = keeper.Finish();
     playState.world = nullptr;
     engine.Cleanup();
     std::vector<GameState*>().swap(engine.states);

@@ -92,8 +92,8 @@ void PlayState::Init()
         std::string reason;
         if (!world->Load(*map, reason))
             FatalExit(ExitStatus::BadWorld, reason);
-        std::cout << "World loaded: " << world->StoredChunks() << " changed chunks, terrain checksum "
-                  << ChecksumText(VoxelChecksum(*map)) << std::endl;
+        std::cout << "World loaded: " << world->StoredChunks() << " changed chunks, checksum "
+                  << ChecksumText(world->CommittedChecksum()) << std::endl;
     }
     if (demo) {
         const VideoSize size = CurrentVideoSize();
