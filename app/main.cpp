@@ -13,6 +13,8 @@
 #include "core/HeapTuning.h"
 #include "core/GameState.h"
 #include "core/LogFile.h"
+#include "app/WorldKeeper.h"
+#include "script/ScriptHost.h"
 #include "script/Settings.h"
 #include "states/DemoRecorder.h"
 #include "states/DemoReplay.h"
@@ -66,6 +68,15 @@ int FinishDemo(DemoRun& run, std::streambuf* terminalBuffer, std::string& reason
     return ExitStatus::Normal;
 }
 
+WorldKeeper* keeperForDisplayLoss = nullptr;
+
+// The display is gone but the world is still in memory: save it.
+void SaveWorldOnDisplayLoss()
+{
+    if (keeperForDisplayLoss != nullptr)
+        keeperForDisplayLoss->Finish();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -99,6 +110,15 @@ int main(int argc, char* argv[])
 
     GameEngine engine;
     DemoRun demo = StartDemo(command, started, engine);
+    // The command line's world, else the one settings.lua names, else none.
+    WorldKeeper keeper;
+    const std::string worldFile = command.worldFile.empty() ? WorldFileSetting(scriptHost) : command.worldFile;
+    if (!worldFile.empty()) {
+        keeper.Open(worldFile, demo.replay != nullptr, errors.Original());
+        playState.world = keeper.File();
+        keeperForDisplayLoss = &keeper;
+        SetDisplayLostAction(SaveWorldOnDisplayLoss);
+    }
     engine.Init();
     if (demo.replay) {
         const VideoSize size = CurrentVideoSize();
@@ -119,13 +139,18 @@ int main(int argc, char* argv[])
         engine.states.back()->HandleEvents(&engine);
         engine.states.back()->Update(&engine);
         engine.states.back()->Draw(&engine);
+        keeper.AfterPass();
     }
 
+    // Every clean ending saves the world first, while the map still exists.
+    SetDisplayLostAction(nullptr);
+    const int saved = keeper.Finish();
+    playState.world = nullptr;
     engine.Cleanup();
     std::vector<GameState*>().swap(engine.states);
     std::string reason;
     const int ending = FinishDemo(demo, log.Original(), reason);
     if (ending != ExitStatus::Normal)
         FatalExit(ending, reason);
-    return ExitStatus::Normal;
+    return saved;
 }

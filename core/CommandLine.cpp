@@ -35,6 +35,14 @@ CommandLine ParseCommandLine(int argc, const char* const argv[])
     bool haveMode = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
+        if (std::strcmp(arg, "--world") == 0) {
+            if (!result.worldFile.empty())
+                return Invalid("--world given twice");
+            if (i + 1 >= argc || argv[i + 1][0] == '\0')
+                return Invalid("--world needs a world file name");
+            result.worldFile = argv[++i];
+            continue;
+        }
         RunMode mode = RunMode::Invalid;
         const DemoOption* demoOption = nullptr;
         for (const DemoOption& option : DemoOptions)
@@ -64,7 +72,7 @@ CommandLine ParseCommandLine(int argc, const char* const argv[])
 
 std::string UsageLine()
 {
-    return "Usage: veldmarrow [--record FILE | --play FILE | --timedemo FILE | --help | --version]";
+    return "Usage: veldmarrow [--world FILE] [--record FILE | --play FILE | --timedemo FILE | --help | --version]";
 }
 
 std::string HelpText()
@@ -72,6 +80,12 @@ std::string HelpText()
     return UsageLine() + "\n"
                          "Without arguments: play. Settings come from settings.lua in the working\n"
                          "directory; log.txt and error.txt are written there.\n"
+                         "  --world FILE     play in the world kept in FILE: resume it if FILE exists,\n"
+                         "                   otherwise generate a new world and create FILE. Digging\n"
+                         "                   is saved at most 2 seconds after it happens and at every\n"
+                         "                   ending. settings.lua may name the file instead (worldFile);\n"
+                         "                   this option wins. With --play or --timedemo the world is\n"
+                         "                   only read, never written\n"
                          "  --record FILE    play as usual and write the session to FILE as a demo\n"
                          "  --play FILE      replay the demo FILE at the normal pace; the last picture\n"
                          "                   stays until Escape or the window is closed\n"
@@ -83,7 +97,9 @@ std::string HelpText()
                          "An argument not understood ends the run with status 4; a demo that is\n"
                          "refused or cannot be written, or a replay that does not reproduce its\n"
                          "recording, with status 5; a replay ended before its last pass with\n"
-                         "status 8; each with the reason in error.txt.\n";
+                         "status 8. A world that cannot be used ends the run with status 9, one\n"
+                         "held by another running Veldmarrow with 10, and a final save that\n"
+                         "failed with 11. Each gives the reason in error.txt.\n";
 }
 
 bool AnswerWithoutRunning(const CommandLine& command, std::ostream& out, std::ostream& err, int& status)

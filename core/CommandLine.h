@@ -16,6 +16,7 @@ enum class RunMode {
 struct CommandLine {
     RunMode mode = RunMode::Normal;
     std::string demoFile; // for Record, Play and Timedemo
+    std::string worldFile; // --world FILE: the world to play in and keep; empty for none
     std::string error;    // for Invalid: one line saying what was wrong
 };
 

@@ -12,5 +12,8 @@ constexpr int BadDemo = 5;        // a demo file unreadable, corrupt, or not rep
 constexpr int OutOfMemory = 6;    // the program's own allocation failed
 constexpr int DisplayLost = 7;    // the display or the window went away
 constexpr int Interrupted = 8;    // a replay ended before its last pass
+constexpr int BadWorld = 9;      // the world file cannot be used (refused at start; the file is untouched)
+constexpr int WorldHeld = 10;    // the world file is open in another running Veldmarrow
+constexpr int WorldNotSaved = 11; // the final save of the world failed
 constexpr int SignalBase = 128;   // a fatal signal N ends with 128 + N, as shells report it
 } // namespace ExitStatus

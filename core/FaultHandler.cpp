@@ -111,3 +111,17 @@ int QuitSignal()
 {
     return quitSignal;
 }
+
+namespace {
+void (*displayLostAction)() = nullptr;
+} // namespace
+
+void SetDisplayLostAction(void (*action)()) { displayLostAction = action; }
+
+void RunDisplayLostAction()
+{
+    void (*action)() = displayLostAction;
+    displayLostAction = nullptr; // once, even if the action itself loses the display again
+    if (action != nullptr)
+        action();
+}

@@ -22,6 +22,13 @@ int QuitSignal();
 // destroyed, ends the process with status DisplayLost.
 void WatchDisplay();
 
+// `action` runs once when the display goes away, before the process ends
+// with DisplayLost: what is still in memory (the world) can be saved then.
+// Null for nothing.
+void SetDisplayLostAction(void (*action)());
+// The platform side calls this when the display is lost.
+void RunDisplayLostAction();
+
 // `leave` is tried (for at most a second) after a fatal signal, to give the
 // desktop its video mode back; null when there is nothing to restore.
 void SetFullScreenRestore(void (*leave)());

@@ -52,6 +52,7 @@ void OnFatalSignal(int number)
 int OnDisplayLost(Display*)
 {
     WriteLastWords("lost the display: the connection to the X server was closed");
+    RunDisplayLostAction();
     EndNow(ExitStatus::DisplayLost);
 }
 
@@ -59,6 +60,7 @@ int OnXError(Display* display, XErrorEvent* error)
 {
     if (error->error_code == BadWindow || error->error_code == BadDrawable) {
         WriteLastWords("lost the window: it was destroyed by another program");
+        RunDisplayLostAction();
         EndNow(ExitStatus::DisplayLost);
     }
     return previousXErrorHandler != nullptr ? previousXErrorHandler(display, error) : 0;

@@ -9,6 +9,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <ctime>
 
 void SetProcessEnvironment(const char* name, const char* value)
@@ -146,14 +149,7 @@ bool RenameOver(const char* from, const char* to, std::string& error)
         return false;
     }
     // The rename itself is on disk only once its folder is.
-    std::string folder = to;
-    const std::size_t slash = folder.rfind('/');
-    folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd); // some file systems cannot sync a folder; the rename stands
-        close(fd);
-    }
+    SyncFolderOf(to);
     return true;
 }
 
@@ -165,4 +161,21 @@ void RemoveCreatedFile(const char* path)
 std::string ErrorText(int error)
 {
     return std::strerror(error);
+}
+
+bool MoveIntoPlace(const char* from, const char* to)
+{
+    return std::rename(from, to) == 0;
+}
+
+void SyncFolderOf(const char* path)
+{
+    std::string folder(path);
+    const std::size_t slash = folder.find_last_of('/');
+    folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd); // some file systems cannot sync a folder; the rename stands
+        close(fd);
+    }
 }

@@ -191,3 +191,15 @@ std::string ErrorText(int error)
 {
     return std::strerror(error);
 }
+
+bool MoveIntoPlace(const char* from, const char* to)
+{
+    // Write-through: the rename is on disk when this returns, so there is no
+    // folder to flush afterwards.
+    if (MoveFileExW(WideName(from).c_str(), WideName(to).c_str(), MOVEFILE_WRITE_THROUGH))
+        return true;
+    errno = EACCES;
+    return false;
+}
+
+void SyncFolderOf(const char*) {}

@@ -18,5 +18,10 @@ antialiasing = 0
 -- and the frame rate stays at the display's).
 vsync = true
 
+-- Keep the world in this file: play resumes where it ended, with every hole
+-- dug. Remove the two dashes to use it (a name without a folder is taken
+-- from the program's working folder). --world FILE on the command line wins.
+-- worldFile = "my.world"
+
 -- Anything printed here goes to log.txt.
 print("settings.lua: " .. screenWidth .. "x" .. screenHeight)

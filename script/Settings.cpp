@@ -146,3 +146,19 @@ void LoadSettings()
 {
     LoadSettings(scriptHost, settingsFileName, settings);
 }
+
+std::string WorldFileSetting(ScriptHost& host)
+{
+    lua_State* L = host.state;
+    lua_getfield(L, LUA_GLOBALSINDEX, "worldFile");
+    std::string file;
+    if (lua_type(L, -1) == LUA_TSTRING) {
+        std::size_t length = 0;
+        const char* text = lua_tolstring(L, -1, &length);
+        file.assign(text, length);
+    } else if (!lua_isnil(L, -1)) {
+        std::cerr << "settings: worldFile must be a string (a file name); ignored" << std::endl;
+    }
+    lua_settop(L, -2);
+    return file;
+}

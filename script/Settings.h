@@ -30,3 +30,8 @@ void LoadSettings(ScriptHost& host, const std::string& fileName, Settings& out,
 
 // The program's own call: the global host, file name and live settings.
 void LoadSettings();
+
+// The world file the settings script named in the global `worldFile`, or
+// empty. A value that is not a string is ignored with one line on the error
+// stream.
+std::string WorldFileSetting(ScriptHost& host);

@@ -8,6 +8,7 @@
 
 #include "core/FaultHandler.h"
 #include "core/FrameTimer.h"
+#include "core/PrintableText.h"
 #include "core/GameEngine.h"
 #include "render/Camera.h"
 #include "render/MapRenderer.h"
@@ -16,8 +17,10 @@
 #include "script/Settings.h"
 #include "states/FreeLookController.h"
 #include "states/LiveInput.h"
+#include "states/TimedemoReport.h"
 #include "world/BasicMapGenerator.h"
 #include "world/Map.h"
+#include "world/WorldFile.h"
 
 #ifndef GL_MULTISAMPLE
 #define GL_MULTISAMPLE 0x809D
@@ -75,16 +78,29 @@ void PlayState::Init()
 {
     passInput = PassInput();
     passPlayed = false;
-    const unsigned seed = source->SeedForWorld();
+    // A kept world gives the seed; a demo replayed in it is checked against it below.
+    const unsigned seed = world ? world->Facts().seed : source->SeedForWorld();
     {
         AllocationPurpose purpose("generating the terrain");
         map = new Map(new BasicMapGenerator(StandardRandom(), seed));
     }
+    if (world) {
+        AllocationPurpose purpose("loading the kept world");
+        std::string reason;
+        if (!world->Load(*map, reason))
+            FatalExit(ExitStatus::BadWorld, reason);
+        std::cout << "World loaded: " << world->StoredChunks() << " changed chunks, checksum "
+                  << ChecksumText(world->CommittedChecksum()) << std::endl;
+    }
     {
         const VideoSize size = CurrentVideoSize();
         std::string reason;
-        if (!source->WorldBuilt(*map, size.w, size.h, reason))
+        if (!source->WorldBuilt(*map, size.w, size.h, reason)) {
+            if (world)
+                reason = "demo refused: it was not recorded from the state world " + QuotedName(world->Path()) +
+                         " is in now (a demo replays only from the world as it was when its recording began)";
             FatalExit(ExitStatus::BadDemo, reason);
+        }
         if (observer)
             observer->WorldBuilt(seed, *map, size.w, size.h);
     }

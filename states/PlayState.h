@@ -9,6 +9,7 @@
 #include "states/PassSource.h"
 #include "world/PickVoxel.h"
 
+class WorldFile;
 class Map;
 class Camera;
 class FreeLookController;
@@ -26,6 +27,9 @@ public:
     PassSource* source;
     // Told of every pass played (a recording); null when nothing watches.
     PassObserver* observer = nullptr;
+    // Set when play is in a kept world: the terrain is built from its seed
+    // and its saved chunks. Null otherwise.
+    WorldFile* world = nullptr;
     // The input this pass consumes, gathered by HandleEvents and Update.
     PassInput passInput;
     // This pass played input (rather than holding the last picture).

@@ -5,6 +5,11 @@
 
 class MapGenerator;
 
+// The map's fixed size in voxels.
+constexpr int MapWidth = 512;
+constexpr int MapDepth = 512;
+constexpr int MapHeight = 256;
+
 struct MapLight {
     float position[4];
     float ambient[4];
@@ -25,9 +30,9 @@ protected:
 class Map {
 public:
     std::uint8_t* voxels = nullptr;
-    int width = 512;
-    int depth = 512;
-    int height = 256;
+    int width = MapWidth;
+    int depth = MapDepth;
+    int height = MapHeight;
     MapGenerator* generator = nullptr;
     MapLight light;
     std::vector<MapChangeObserver*> observers;

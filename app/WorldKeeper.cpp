@@ -1,0 +1,119 @@
+// WorldKeeper: opening, pacing the commits and the final save.
+#include "app/WorldKeeper.h"
+
+#include <iostream>
+
+#include "core/ExitStatus.h"
+#include "core/Fatal.h"
+#include "core/Platform.h"
+#include "states/TimedemoReport.h"
+#include "world/BasicMapGenerator.h"
+
+namespace {
+
+// A change is committed this long after it was made at the latest, plus
+// the few passes a commit is prepared over.
+const auto CommitAfter = std::chrono::milliseconds(1000);
+// Each pass prepares chunks for at most this much processor time.
+const double PrepareBudgetMs = 0.75;
+
+} // namespace
+
+void WorldKeeper::Open(const std::string& path, bool forReplay, std::streambuf* terminalBuffer)
+{
+    replay = forReplay;
+    terminal = terminalBuffer;
+    file = std::make_unique<WorldFile>();
+    std::string reason;
+    const WorldOpened opened =
+        file->Open(path, replay ? WorldAccess::ReadOnly : WorldAccess::ReadWrite, WorldSeed(), reason);
+    if (opened == WorldOpened::Held)
+        FatalExit(ExitStatus::WorldHeld, reason);
+    if (opened != WorldOpened::Ok)
+        FatalExit(ExitStatus::BadWorld, reason);
+    const WorldFacts& facts = file->Facts();
+    std::cout << (file->Created() ? "New world " : "World ") << "\"" << path << "\": seed " << facts.seed << ", "
+              << file->StoredChunks() << " changed chunks, " << facts.saves << " saves, last " << facts.saved
+              << (replay ? " (read only)" : "") << std::endl;
+}
+
+void WorldKeeper::Say(const std::string& line, bool alsoTerminal)
+{
+    std::cerr << "Veldmarrow: " << line << std::endl;
+    if (alsoTerminal && terminal != nullptr) {
+        std::ostream out(terminal);
+        out << "Veldmarrow: " << line << std::endl;
+    }
+}
+
+void WorldKeeper::Committed(const char* what)
+{
+    std::cout << what << ": save " << file->Facts().saves << ", " << file->LastCommitted() << " chunks written, "
+              << file->StoredChunks() << " changed chunks kept, checksum " << ChecksumText(file->CommittedChecksum())
+              << std::endl;
+}
+
+void WorldKeeper::AfterPass(Clock::time_point now)
+{
+    if (!file || replay || !file->Following())
+        return;
+    if (!inRound) {
+        if (!file->HasChanges())
+            return;
+        if (!hasOldest) {
+            hasOldest = true;
+            oldestUnsaved = now;
+            return;
+        }
+        if (now - oldestUnsaved < CommitAfter)
+            return;
+        file->BeginRound();
+        inRound = true;
+        roundReady = false;
+        roundBegan = now;
+    }
+    const double start = ThreadCpuMilliseconds();
+    if (!roundReady) {
+        do
+            roundReady = file->Prepare(1);
+        while (!roundReady && ThreadCpuMilliseconds() - start < PrepareBudgetMs);
+    } else {
+        // The transaction gets a pass of its own.
+        inRound = false;
+        std::string reason;
+        if (file->Commit(reason)) {
+            Committed("World saved");
+            if (failing)
+                Say("world \"" + file->Path() + "\" saved again", true);
+            failing = false;
+        } else if (!failing) {
+            failing = true;
+            Say(reason + "; play goes on and saving is tried again", true);
+        }
+        // What changed while this round was prepared is already waiting.
+        hasOldest = file->HasChanges();
+        oldestUnsaved = failing ? now : roundBegan;
+    }
+    saveTimes.push_back(ThreadCpuMilliseconds() - start);
+}
+
+int WorldKeeper::Finish()
+{
+    if (!file)
+        return ExitStatus::Normal;
+    const bool following = file->Following();
+    const std::size_t unsaved = file->Unsaved();
+    const std::string lastGood = file->Facts().saved;
+    std::string reason;
+    if (file->Close(reason)) {
+        if (following)
+            Committed("World saved at the end");
+        file.reset();
+        return ExitStatus::Normal;
+    }
+    Say("world \"" + file->Path() + "\": " + std::to_string(unsaved) + " changed chunks were not saved (" + reason +
+            "); the last good save was at " + lastGood,
+        true);
+    file.reset();
+    return ExitStatus::WorldNotSaved;
+}

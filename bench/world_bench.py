@@ -1,0 +1,116 @@
+#!/usr/bin/env python3
+"""What keeping a world costs in the real program, under a virtual display:
+key to the first frame of play in a world with many changed chunks against
+a fresh start, and frame times while digging with and without a world, the
+two kinds of run taking turns so that they share the machine's ups and downs.
+
+Usage: world_bench.py SAVE_BENCH DEMO [--runs N] [--passes N]
+(VELDMARROW_BINARY and VELDMARROW_DATA as for the e2e tests). SAVE_BENCH is
+veldmarrow-save-bench: its figures are printed first, and the world it
+leaves is the one resumed here."""
+import argparse
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+from harness import BINARY, Program, VirtualDisplay, wait_for  # noqa: E402
+
+SETTINGS = "screenWidth = 800 screenHeight = 600 fullscreen = false antialiasing = 0 vsync = false\n"
+PREFIX = "timeGetTime delta: "
+
+
+def first_frame(display, seed, args):
+    program = Program(display, settings=SETTINGS, env={"VELDMARROW_SEED": seed}, args=args)
+    try:
+        program.wait_window()
+        program.wait_log("IntroState Init")
+        time.sleep(0.5)
+        program.focus_pointer()
+        sent = time.monotonic()
+        display.run("xdotool", "key", "space")
+        wait_for(lambda: any(l.startswith(PREFIX) for l in program.log()), interval=0.002,
+                 what="the first play frame")
+        return time.monotonic() - sent
+    finally:
+        program.close()
+
+
+def digging_frames(display, seed, args, passes):
+    program = Program(display, settings=SETTINGS, env={"VELDMARROW_SEED": seed}, args=args)
+    try:
+        program.wait_window()
+        program.wait_log("IntroState Init")
+        program.key("space")
+        program.wait_log("PlayState Init")
+        program.hold("space", 100)
+        program.look(0, 400, max_step=80)
+        program.wait_frames(5)
+        start = len(program.frame_lines())
+        display.run("xdotool", "mousedown", "1")
+        for _ in range(passes // 50):
+            program.look(25, 0, max_step=25)  # keep finding terrain to dig
+            program.wait_frames(48)
+        display.run("xdotool", "mouseup", "1")
+        lines = program.frame_lines()[start:start + passes]
+        saves = len([l for l in program.log() if l.startswith("World saved: ")])
+        program.key("Escape")
+        program.wait_exit()
+        return [float(l[len(PREFIX):]) * 1000 for l in lines], saves
+    finally:
+        program.close()
+
+
+def p99(values):
+    return sorted(values)[min(len(values) - 1, int(len(values) * 0.99))]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("save_bench")
+    parser.add_argument("demo")
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--passes", type=int, default=400)
+    args = parser.parse_args()
+    scratch = tempfile.mkdtemp(prefix="veldmarrow-world-bench-")
+    try:
+        world = os.path.join(scratch, "dug.world")
+        out = subprocess.run([args.save_bench, args.demo, world], capture_output=True, text=True, check=True,
+                             timeout=1800, cwd=scratch).stdout
+        print("\n".join(l for l in out.splitlines() if not l.startswith("World")))
+        seed = re.search(r"seed (\d+)", out).group(1)
+        chunks = re.search(r"closed: (\d+) changed chunks", out).group(1)
+
+        display = VirtualDisplay(800, 600)
+        try:
+            fresh, resumed = [], []
+            for _ in range(args.runs):
+                fresh.append(first_frame(display, seed, []))
+                copy = os.path.join(scratch, "resume.world")
+                shutil.copy(world, copy)
+                resumed.append(first_frame(display, seed, ["--world", copy]))
+            without, kept = [], []
+            for run in range(2):
+                without += digging_frames(display, seed, [], args.passes)[0]
+                times, saves = digging_frames(display, seed, ["--world", os.path.join(scratch, "d%d.world" % run)],
+                                              args.passes)
+                kept += times
+        finally:
+            display.stop()
+        f, r = statistics.median(fresh), statistics.median(resumed)
+        print("key to first play frame, median of %d: fresh %.3f s, resumed (%s changed chunks) %.3f s: %.2fx"
+              % (args.runs, f, chunks, r, r / f))
+        print("frame time while digging, 2 x %d passes: without a world median %.1f ms, p99 %.1f ms; "
+              "with a world median %.1f ms, p99 %.1f ms (%d commits in the last run)"
+              % (args.passes, statistics.median(without), p99(without), statistics.median(kept), p99(kept), saves))
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
