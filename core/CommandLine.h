@@ -17,6 +17,9 @@ struct CommandLine {
     RunMode mode = RunMode::Normal;
     std::string demoFile; // for Record, Play and Timedemo
     std::string error;    // for Invalid: one line saying what was wrong
+    // --data-dir DIR, with any mode: run in the user's own folder, with DIR's
+    // settings.lua and images as the defaults (the installed command's way).
+    std::string dataDir;
 };
 
 // Reads the arguments after the program name. Touches nothing else.

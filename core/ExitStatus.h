@@ -10,5 +10,6 @@ constexpr int Usage = 4;          // a command-line argument not understood
 constexpr int BadDemo = 5;        // a demo file unreadable, corrupt, or not reproducible here
 constexpr int OutOfMemory = 6;    // the program's own allocation failed
 constexpr int DisplayLost = 7;    // the display or the window went away
+constexpr int NoUserFolder = 8;   // the user's folder (--data-dir) could not be made, seeded or entered
 constexpr int SignalBase = 128;   // a fatal signal N ends with 128 + N, as shells report it
 } // namespace ExitStatus
