@@ -77,7 +77,9 @@ make_root() {
 debian_root_unpack() {
   top=$(mktemp -d /var/tmp/veldmarrow-root.XXXXXX) || return 1
   trap debian_root_remove EXIT
-  tar -C "$top" -xf "$tarball" || return 1
+  # mktemp made it (and the tarball's top) private; users other than root
+  # must reach inside.
+  tar -C "$top" -xf "$tarball" && chmod 755 "$top" || return 1
   cp /etc/resolv.conf "$top/etc/resolv.conf"
   mkdir -p "$top/mnt/src"
   mount --bind "$1" "$top/mnt/src" && mount -o remount,bind,ro "$top/mnt/src" &&
