@@ -2,6 +2,8 @@
 // settings, the engine, the main loop and every ending.
 #include <SDL/SDL.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -15,6 +17,8 @@
 #include "core/LogFile.h"
 #include "app/WorldKeeper.h"
 #include "script/ScriptHost.h"
+#include "core/Platform.h"
+#include "core/UserFolder.h"
 #include "script/Settings.h"
 #include "states/DemoRecorder.h"
 #include "states/DemoReplay.h"
@@ -77,6 +81,35 @@ void SaveWorldOnDisplayLoss()
         keeperForDisplayLoss->Finish();
 }
 
+// --data-dir: file arguments are made absolute while the folder they were
+// typed in is still the working one, then the program moves into the user's
+// folder. Nothing is logged yet (the logs belong in that folder), so a
+// failure goes to the terminal.
+void MoveToUserFolder(CommandLine& command)
+{
+    const auto fail = [](const std::string& why) {
+        std::cerr << "Veldmarrow: " << why << std::endl;
+        ExitProcessWithStatus(ExitStatus::NoUserFolder);
+    };
+    std::error_code error;
+    const std::string here = std::filesystem::current_path(error).string();
+    if (error)
+        fail("cannot tell the current folder, which file names are relative to: " + error.message());
+    // Normal form: the command names it as .../games/../share/...
+    command.dataDir = std::filesystem::path(AbsoluteFrom(here, command.dataDir)).lexically_normal().string();
+    if (!command.demoFile.empty())
+        command.demoFile = AbsoluteFrom(here, command.demoFile);
+    if (!command.worldFile.empty())
+        command.worldFile = AbsoluteFrom(here, command.worldFile);
+    const std::string folder = UserFolderFor(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+    if (folder.empty())
+        fail("neither XDG_DATA_HOME nor HOME names an absolute folder to keep your files in");
+    std::string reason;
+    if (!EnterUserFolder(folder, command.dataDir, reason))
+        fail(reason);
+    packagedDataFolder = command.dataDir;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -85,10 +118,12 @@ int main(int argc, char* argv[])
     // program half-way (the README promises status 0 for it).
     CatchQuitSignals();
     const DemoReplay::Clock::time_point started = DemoReplay::Clock::now();
-    const CommandLine command = ParseCommandLine(argc, argv);
+    CommandLine command = ParseCommandLine(argc, argv);
     int status = ExitStatus::Normal;
     if (AnswerWithoutRunning(command, std::cout, std::cerr, status))
         return status;
+    if (!command.dataDir.empty())
+        MoveToUserFolder(command);
 
     TuneHeap();
 

@@ -43,6 +43,14 @@ CommandLine ParseCommandLine(int argc, const char* const argv[])
             result.worldFile = argv[++i];
             continue;
         }
+        if (std::strcmp(arg, "--data-dir") == 0) {
+            if (!result.dataDir.empty())
+                return Invalid("--data-dir is given twice");
+            if (i + 1 >= argc || argv[i + 1][0] == '\0')
+                return Invalid("--data-dir needs a folder name");
+            result.dataDir = argv[++i];
+            continue;
+        }
         RunMode mode = RunMode::Invalid;
         const DemoOption* demoOption = nullptr;
         for (const DemoOption& option : DemoOptions)
@@ -67,12 +75,14 @@ CommandLine ParseCommandLine(int argc, const char* const argv[])
             result.demoFile = argv[++i];
         }
     }
+    if (!result.dataDir.empty() && (result.mode == RunMode::Help || result.mode == RunMode::Version))
+        result.dataDir.clear(); // answered without running: no folder to enter
     return result;
 }
 
 std::string UsageLine()
 {
-    return "Usage: veldmarrow [--world FILE] [--record FILE | --play FILE | --timedemo FILE | --help | --version]";
+    return "Usage: veldmarrow [--data-dir DIR] [--world FILE] [--record FILE | --play FILE | --timedemo FILE | --help | --version]";
 }
 
 std::string HelpText()
@@ -92,6 +102,12 @@ std::string HelpText()
                          "  --timedemo FILE  replay the demo FILE as fast as possible, vertical sync\n"
                          "                   off, then report frame times, memory and the terrain\n"
                          "                   checksum here and in log.txt\n"
+                         "  --data-dir DIR   run in your own folder, $XDG_DATA_HOME/veldmarrow (by\n"
+                         "                   default ~/.local/share/veldmarrow): a copy of DIR's\n"
+                         "                   settings.lua is put there on the first start, and DIR's\n"
+                         "                   images serve where the folder has none of its own. FILE\n"
+                         "                   names keep meaning what they meant where you typed them.\n"
+                         "                   The installed command passes it.\n"
                          "  --help           this text\n"
                          "  --version        the program's version\n"
                          "An argument not understood ends the run with status 4; a demo that is\n"
@@ -99,7 +115,8 @@ std::string HelpText()
                          "recording, with status 5; a replay ended before its last pass with\n"
                          "status 8. A world that cannot be used ends the run with status 9, one\n"
                          "held by another running Veldmarrow with 10, and a final save that\n"
-                         "failed with 11. Each gives the reason in error.txt.\n";
+                         "failed with 11; a folder for --data-dir that cannot be made or entered\n"
+                         "with status 12. Each gives the reason in error.txt.\n";
 }
 
 bool AnswerWithoutRunning(const CommandLine& command, std::ostream& out, std::ostream& err, int& status)

@@ -18,6 +18,9 @@ struct CommandLine {
     std::string demoFile; // for Record, Play and Timedemo
     std::string worldFile; // --world FILE: the world to play in and keep; empty for none
     std::string error;    // for Invalid: one line saying what was wrong
+    // --data-dir DIR, with any mode: run in the user's own folder, with DIR's
+    // settings.lua and images as the defaults (the installed command's way).
+    std::string dataDir;
 };
 
 // Reads the arguments after the program name. Touches nothing else.

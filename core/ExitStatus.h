@@ -15,5 +15,6 @@ constexpr int Interrupted = 8;    // a replay ended before its last pass
 constexpr int BadWorld = 9;      // the world file cannot be used (refused at start; the file is untouched)
 constexpr int WorldHeld = 10;    // the world file is open in another running Veldmarrow
 constexpr int WorldNotSaved = 11; // the final save of the world failed
+constexpr int NoUserFolder = 12;  // the user's folder (--data-dir) could not be made, seeded or entered
 constexpr int SignalBase = 128;   // a fatal signal N ends with 128 + N, as shells report it
 } // namespace ExitStatus

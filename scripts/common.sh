@@ -83,3 +83,21 @@ as_root_or_say() {
   command -v sudo >/dev/null || { echo "$script_name: not root and no sudo: $1" >&2; exit 1; }
   sudo=(sudo)
 }
+
+# The cross compiler, the arm64 run-time libraries of SDL 1.2 and SDL_image,
+# and the arm64 development packages that can sit beside the native ones
+# (Debian's SDL 1.2 development packages cannot: the build uses the native
+# headers, see cmake/arm64-linux-gnu.cmake). apt keeps the native copies at
+# the same version.
+arm64_packages=(g++-aarch64-linux-gnu libsdl1.2-dev libsdl-image1.2-dev
+                libsdl1.2debian:arm64 libsdl-image1.2:arm64 liblua5.1-0-dev:arm64 libgl-dev:arm64
+                libglu1-mesa-dev:arm64 libmimalloc-dev:arm64 libsqlite3-dev:arm64 zlib1g-dev:arm64)
+
+# ensure_arm64_architecture: adds arm64 to dpkg's architectures (multiarch).
+ensure_arm64_architecture() {
+  if [[ $'\n'$(dpkg --print-foreign-architectures)$'\n' != *$'\n'arm64$'\n'* ]]; then
+    echo "Adding the arm64 architecture to dpkg (multiarch)"
+    as_root_or_say "install as root: dpkg --add-architecture arm64, then run $script_name again"
+    "${sudo[@]}" dpkg --add-architecture arm64
+  fi
+}

@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "core/GameEngine.h"
+#include "core/UserFolder.h"
 #include "render/Picture2D.h"
 #include "render/Texture.h"
 #include "states/PlayState.h"
@@ -15,7 +16,7 @@ IntroState introState;
 
 void IntroState::Init()
 {
-    texture = new Texture("splash.png");
+    texture = new Texture(DataFilePath("splash.png"));
     alpha = 0.0f;
     SetPixelProjection(); // the modelview matrix is left as it is
     glClearColor(0, 0, 0, 1);

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "core/GameEngine.h"
+#include "core/UserFolder.h"
 #include "render/ImagePixels.h"
 #include "render/Picture2D.h"
 
@@ -14,7 +15,7 @@ MenuState menuState;
 void MenuState::Init()
 {
     // A missing file gives a null stream, which the loader refuses cleanly.
-    SDL_Surface* loaded = SDL_LoadBMP_RW(SDL_RWFromFile("menu.bmp", "rb"), 1);
+    SDL_Surface* loaded = SDL_LoadBMP_RW(SDL_RWFromFile(DataFilePath("menu.bmp").c_str(), "rb"), 1);
     if (loaded != nullptr) {
         // The display format of an OpenGL window is the texture's byte order.
         picture = ConvertToByteOrder(loaded, 4);

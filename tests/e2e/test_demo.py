@@ -11,7 +11,9 @@ import tempfile
 import unittest
 import zlib
 
-from harness import DATA, SDL_COMPAT_DIR, TIMEOUT, OneDisplayTest, Program, make_workdir, save_png
+import shutil
+
+from harness import DATA, SDL_COMPAT_DIR, TIMEOUT, OneDisplayTest, Program, make_workdir, save_png, skip_on_windows
 
 SHORT_DEMO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "demos", "short.demo")
 SETTINGS = "screenWidth = 320 screenHeight = 240 fullscreen = false antialiasing = 0 vsync = false\n"
@@ -112,6 +114,26 @@ class DemoTest(OneDisplayTest):
         self.assertGreater(report["peak_rss_bytes"], 64 << 20)  # the voxels alone are 64 MiB
         self.assertEqual(checksum_line(p), "Terrain checksum: " + report["terrain_checksum"])
         self.assertEqual(p.log()[-1], out[-1])  # the same JSON line in log.txt
+
+    @skip_on_windows("the installed command's folder is a Linux desktop's")
+    @unittest.skipIf(ON_COMPAT, "finding files does not depend on the SDL 1.2 library; run in the classic pass")
+    def test_installed_command_works_in_the_users_folder_and_reads_files_where_typed(self):
+        # As /usr/games/veldmarrow starts it: --data-dir names the packaged files.
+        home = tempfile.mkdtemp(prefix="veldmarrow-e2e-home-")
+        self.addCleanup(shutil.rmtree, home)
+        folder = os.path.join(home, "veldmarrow")
+        with open(SHORT_DEMO, "rb") as f:
+            demo = f.read()
+        # The demo is named relative to where the command is typed.
+        p = self.program(["--data-dir", DATA, "--timedemo", "short.demo"], env={"XDG_DATA_HOME": home},
+                         files={"short.demo": demo, "settings.lua": None, "splash.png": None, "menu.bmp": None})
+        self.assertEqual(p.wait_exit(timeout=600), 0, p.stderr())
+        with open(os.path.join(DATA, "settings.lua"), "rb") as a, open(os.path.join(folder, "settings.lua"), "rb") as b:
+            self.assertEqual(a.read(), b.read())
+        with open(os.path.join(folder, "log.txt")) as f:
+            self.assertIn("Terrain checksum matches the recording", f.read().splitlines())
+        self.assertFalse(os.path.exists(os.path.join(p.dir, "log.txt")))
+        self.assertEqual(p.stdout().splitlines()[0], "Timedemo " + os.path.join(os.path.realpath(p.dir), "short.demo"))
 
     @unittest.skipIf(ON_COMPAT, "reading demo files does not depend on the SDL 1.2 library; run in the classic pass")
     def test_hostile_demos_and_wrong_arguments_are_refused(self):

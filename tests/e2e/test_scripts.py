@@ -4,7 +4,8 @@ import subprocess
 import unittest
 
 SCRIPTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts")
-NAMES = ["run", "test", "bench", "build", "build-arm64", "build-windows", "install-deps", "test-sanitized", "test-debian",
+NAMES = ["run", "test", "bench", "build", "build-arm64", "build-windows", "build-deb", "release", "install-deps",
+         "test-sanitized", "test-debian", "test-packages",
          "fuzz", "soak", "make-images.py"]
 
 
