@@ -4,6 +4,9 @@
 
 #include <iostream>
 #include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "core/CommandLine.h"
 #include "core/ExitStatus.h"
@@ -11,6 +14,7 @@
 #include "core/FaultHandler.h"
 #include "core/GameEngine.h"
 #include "core/HeapTuning.h"
+#include "core/Platform.h"
 #include "core/GameState.h"
 #include "core/LogFile.h"
 #include "script/Settings.h"
@@ -50,10 +54,27 @@ std::unique_ptr<DemoSession> StartDemo(const CommandLine& command, DemoSession::
 int main(int argc, char* argv[])
 {
     const DemoSession::Clock::time_point started = DemoSession::Clock::now();
-    const CommandLine command = ParseCommandLine(argc, argv);
+    AttachParentConsole();
+    const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    std::vector<const char*> argumentPointers;
+    for (const std::string& argument : arguments)
+        argumentPointers.push_back(argument.c_str());
+    const CommandLine command =
+        ParseCommandLine(static_cast<int>(argumentPointers.size()), argumentPointers.data());
+    // Decided now, before the fault handlers can ask; a timedemo is a
+    // measurement that nobody sits through.
+    if (command.mode == RunMode::Timedemo)
+        MarkUnattended();
+    Unattended();
     int status = ExitStatus::Normal;
-    if (AnswerWithoutRunning(command, std::cout, std::cerr, status))
-        return status;
+    std::ostringstream refusal;
+    if (AnswerWithoutRunning(command, std::cout, refusal, status)) {
+        if (status == ExitStatus::Normal)
+            return status;
+        std::cerr << refusal.str() << std::flush;
+        TellUser(refusal.str());
+        ExitProcessWithStatus(status);
+    }
 
     TuneHeap();
 

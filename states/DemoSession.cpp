@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "core/Platform.h"
+#include "core/Utf8Path.h"
 #include "core/Version.h"
 #include "states/TimedemoReport.h"
 #include "world/BasicMapGenerator.h"
@@ -24,8 +25,9 @@ double SecondsBetween(DemoSession::Clock::time_point a, DemoSession::Clock::time
 
 bool ReadDemoFile(const std::string& path, Demo& out, std::string& reason)
 {
+    const std::filesystem::path file = Utf8Path(path);
     std::error_code error;
-    const auto status = std::filesystem::status(path, error);
+    const auto status = std::filesystem::status(file, error);
     if (error || !std::filesystem::exists(status)) {
         reason = "demo " + Quoted(path) + " cannot be read: " +
                  (error ? error.message() : std::string("No such file or directory"));
@@ -36,16 +38,16 @@ bool ReadDemoFile(const std::string& path, Demo& out, std::string& reason)
         reason = "demo " + Quoted(path) + " is not a regular file";
         return false;
     }
-    const auto size = std::filesystem::file_size(path, error);
+    const auto size = std::filesystem::file_size(file, error);
     if (error || size > MaxDemoFileSize) {
         reason = "demo " + Quoted(path) + (error ? " cannot be read: " + error.message()
                                                  : " refused: larger than " + std::to_string(MaxDemoFileSize >> 20) +
                                                        " MiB");
         return false;
     }
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream input(file, std::ios::binary);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (!file || !file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
+    if (!input || !input.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) {
         reason = "demo " + Quoted(path) + " cannot be read: " + std::strerror(errno);
         return false;
     }
@@ -65,7 +67,7 @@ bool DemoSession::Open(const std::string& demoPath, std::string& reason)
     if (mode == DemoMode::Record) {
         // Created now, so that a path that cannot be written is refused before
         // the session rather than after it.
-        output.open(path, std::ios::binary | std::ios::trunc);
+        output.open(Utf8Path(path), std::ios::binary | std::ios::trunc);
         if (!output) {
             reason = "demo " + Quoted(path) + " cannot be written: " + std::strerror(errno);
             return false;
@@ -148,7 +150,7 @@ bool DemoSession::Finish(std::ostream& terminal, const std::string& allocator, s
     if (mode == DemoMode::Record) {
         if (!played || demo.passCount == 0) {
             output.close();
-            std::filesystem::remove(path);
+            std::filesystem::remove(Utf8Path(path));
             std::cout << "Demo not written: no pass of play was recorded" << std::endl;
             return true;
         }

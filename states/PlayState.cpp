@@ -125,7 +125,7 @@ void PlayState::HandleEvents(GameEngine* game)
         passInput.dig = true; // PlayPass makes it a pending dig
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
-        if ((event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) || event.type == SDL_QUIT)
+        if ((event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) || IsCloseRequest(event))
             game->Quit();
     }
 }
