@@ -52,9 +52,10 @@ class WindowsTest(DisplayPerTest):
 
         play = self.launch(settings=SETTINGS, workdir=rec.dir, args=["--play", name], env=utf8)
         play.wait_window()
-        play.wait_log("Terrain checksum matches the recording")
+        play.wait_log("Demo ended after " + written.split(", ")[1])
         play.key("Escape")
         self.assertEqual(play.wait_exit(), 0, play.errors())
+        self.assertIn("Terrain checksum matches the recording", play.log())
 
         # A refusal names the file as given, in UTF-8.
         missing = self.launch(settings=SETTINGS, workdir=rec.dir, args=["--play", "нет 无.demo"], env=utf8)
@@ -107,7 +108,7 @@ class WindowsTest(DisplayPerTest):
         kinds = {0x3: "icon", 0xE: "icon group", 0x10: "version information", 0x18: "manifest"}
         resources, kind = {}, None
         for line in dump[dump.index("The .rsrc Resource Directory section"):].splitlines():
-            entry = re.match(r"[0-9a-f]+ ( +)Entry: (?:ID: 0x([0-9a-f]+)|name: .*: ([^,]+),)", line)
+            entry = re.match(r"[0-9a-f]+( +)Entry: (?:ID: 0x([0-9a-f]+)|name: .*: ([^,]+),)", line)
             if entry and len(entry.group(1)) == 3:
                 kind = kinds.get(int(entry.group(2), 16), entry.group(2))
                 resources[kind] = []
@@ -121,7 +122,10 @@ class WindowsTest(DisplayPerTest):
             exe = f.read()
         version = program_version()
         for key in ("FileVersion", "ProductVersion"):
-            self.assertIn((key + "\0").encode("utf-16-le") + b"\0\0" + version.encode("utf-16-le"), exe)
+            # The key, its terminator, padding to four bytes, the value.
+            found = re.search(re.escape((key + "\0").encode("utf-16-le")) + b"(?:\0\0)?" +
+                              re.escape(version.encode("utf-16-le")), exe)
+            self.assertTrue(found, "%s %s not in the version information" % (key, version))
         manifest = exe[exe.index(b"<assembly"):exe.index(b"</assembly>")].decode()
         self.assertIn('version="%s.0"' % version, manifest)
         self.assertRegex(manifest, r"<dpiAware [^>]*>true</dpiAware>")
