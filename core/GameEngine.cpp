@@ -117,8 +117,8 @@ void GameEngine::Init()
     // can deadlock in the driver; the program's own handlers end the process.
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) < 0) {
         if (noDisplay)
-            FatalExit(ExitStatus::NoSdl, "no display to open the window on: DISPLAY is not set (SDL_VIDEODRIVER chooses "
-                         "another video driver)");
+            FatalExit(ExitStatus::NoSdl, "no display to open the window on: DISPLAY is not set "
+                                         "(SDL_VIDEODRIVER chooses another video driver)");
         FatalExit(ExitStatus::NoSdl, std::string("cannot initialise SDL: ") + SDL_GetError());
     }
     SDL_WM_SetCaption("Veldmarrow", "Veldmarrow");
