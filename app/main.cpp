@@ -49,9 +49,9 @@ std::unique_ptr<DemoSession> StartDemo(const CommandLine& command, DemoSession::
     return demo;
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+// The whole run; its status on a normal ending (the others end the process
+// where they happen).
+int Run(int argc, char* argv[])
 {
     const DemoSession::Clock::time_point started = DemoSession::Clock::now();
     AttachParentConsole();
@@ -119,4 +119,14 @@ int main(int argc, char* argv[])
         }
     }
     return ExitStatus::Normal;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // The normal ending leaves through the one exit path as well, once the
+    // logs are closed: under Wine a process that returned from main was
+    // seen, on a busy machine, ending with another status than its own.
+    ExitProcessWithStatus(Run(argc, argv));
 }
