@@ -18,42 +18,66 @@
 #include "core/GameState.h"
 #include "core/LogFile.h"
 #include "script/Settings.h"
-#include "states/DemoSession.h"
+#include "states/DemoRecorder.h"
+#include "states/DemoReplay.h"
 #include "states/IntroState.h"
+#include "states/LiveInput.h"
 #include "states/PlayState.h"
 
 namespace {
 
-// The demo session asked for, opened (refused with status 5 and the reason),
-// with the settings and the states set up for it; null for a normal run.
-std::unique_ptr<DemoSession> StartDemo(const CommandLine& command, DemoSession::Clock::time_point started,
-                                       GameEngine& engine)
+// The demo the command line asks to record or replay, opened (refused with
+// status 5 and the reason), with the settings and the states set up for it.
+struct DemoRun {
+    std::unique_ptr<DemoRecorder> recorder;
+    std::unique_ptr<DemoReplay> replay;
+};
+
+DemoRun StartDemo(const CommandLine& command, DemoReplay::Clock::time_point started, GameEngine& engine)
 {
-    if (command.mode == RunMode::Normal)
-        return nullptr;
-    const DemoMode mode = command.mode == RunMode::Record ? DemoMode::Record
-                          : command.mode == RunMode::Play ? DemoMode::Play
-                                                          : DemoMode::Timedemo;
-    auto demo = std::make_unique<DemoSession>(mode, started);
+    DemoRun run;
     std::string reason;
-    if (!demo->Open(command.demoFile, reason))
-        FatalExit(ExitStatus::BadDemo, reason);
-    if (demo->Replaying()) {
+    if (command.mode == RunMode::Record) {
+        run.recorder = std::make_unique<DemoRecorder>();
+        if (!run.recorder->Open(command.demoFile, reason))
+            FatalExit(ExitStatus::BadDemo, reason);
+        playState.observer = run.recorder.get();
+    } else if (command.mode == RunMode::Play || command.mode == RunMode::Timedemo) {
+        run.replay = std::make_unique<DemoReplay>(command.mode == RunMode::Timedemo, started);
+        if (!run.replay->Open(command.demoFile, reason))
+            FatalExit(ExitStatus::BadDemo, reason);
         // The picture is the recording's only at the recorded size.
-        settings.screenWidth = static_cast<int>(demo->Recording().screenWidth);
-        settings.screenHeight = static_cast<int>(demo->Recording().screenHeight);
+        settings.screenWidth = static_cast<int>(run.replay->Recording().screenWidth);
+        settings.screenHeight = static_cast<int>(run.replay->Recording().screenHeight);
         introState.startPlayAtOnce = true;
+        engine.vsyncOff = run.replay->Timed();
+        playState.source = run.replay.get();
     }
-    engine.vsyncOff = mode == DemoMode::Timedemo;
-    playState.demo = demo.get();
-    return demo;
+    return run;
+}
+
+// After the run: the demo written, or the replay's report; the status.
+int FinishDemo(DemoRun& run, std::streambuf* terminalBuffer, std::string& reason)
+{
+    playState.source = &livePassSource;
+    playState.observer = nullptr;
+    if (run.recorder)
+        return run.recorder->Finish(reason);
+    if (run.replay) {
+        std::ostream terminal(terminalBuffer);
+        return run.replay->Finish(terminal, HeapAllocatorName(), reason);
+    }
+    return ExitStatus::Normal;
 }
 
 // The whole run; its status on a normal ending (the others end the process
 // where they happen).
 int Run(int argc, char* argv[])
 {
-    const DemoSession::Clock::time_point started = DemoSession::Clock::now();
+    // Before anything can take time: a quit request must never kill the
+    // program half-way (the README promises status 0 for it).
+    CatchQuitSignals();
+    const DemoReplay::Clock::time_point started = DemoReplay::Clock::now();
     AttachParentConsole();
     const std::vector<std::string> arguments = ProgramArguments(argc, argv);
     std::vector<const char*> argumentPointers;
@@ -88,14 +112,19 @@ int Run(int argc, char* argv[])
     InstallFaultHandlers("error.txt");
 
     LoadSettings();
+    if (QuitSignal() != 0) {
+        // Nothing is open yet, and a demo to record is not yet looked at.
+        std::cout << "Quit on " << QuitSignalName(QuitSignal()) << " before the window opened" << std::endl;
+        return ExitStatus::Normal;
+    }
 
     GameEngine engine;
-    const std::unique_ptr<DemoSession> demo = StartDemo(command, started, engine);
+    DemoRun demo = StartDemo(command, started, engine);
     engine.Init();
-    if (demo && demo->Replaying()) {
+    if (demo.replay) {
         const VideoSize size = CurrentVideoSize();
         std::string reason;
-        if (!demo->WindowFits(size.w, size.h, reason)) {
+        if (!demo.replay->WindowFits(size.w, size.h, reason)) {
             SDL_Quit();
             FatalExit(ExitStatus::BadDemo, reason);
         }
@@ -103,6 +132,11 @@ int Run(int argc, char* argv[])
     engine.ChangeState(&introState);
 
     while (engine.Running()) {
+        if (QuitSignal() != 0) {
+            std::cout << "Quit on " << QuitSignalName(QuitSignal()) << std::endl;
+            engine.Quit();
+            break;
+        }
         engine.states.back()->HandleEvents(&engine);
         engine.states.back()->Update(&engine);
         engine.states.back()->Draw(&engine);
@@ -110,14 +144,10 @@ int Run(int argc, char* argv[])
 
     engine.Cleanup();
     std::vector<GameState*>().swap(engine.states);
-    if (demo) {
-        playState.demo = nullptr;
-        std::ostream terminal(log.Original());
-        std::string reason;
-        if (!demo->Finish(terminal, HeapAllocatorName(), reason)) {
-            FatalExit(ExitStatus::BadDemo, reason);
-        }
-    }
+    std::string reason;
+    const int ending = FinishDemo(demo, log.Original(), reason);
+    if (ending != ExitStatus::Normal)
+        FatalExit(ending, reason);
     return ExitStatus::Normal;
 }
 

@@ -1,17 +1,27 @@
 // Memory and frame time of a long dig through the renderer, with a real
 // OpenGL context (run under a virtual X display). Usage:
 //   veldmarrow-dig-bench [carves | --demo FILE]
-// runs four processes in turn on the same world and the same digging: the
-// dig without list compaction (how the renderer behaved before it), with
-// it but the freed heap memory kept for the allocator's delay, with what the
-// queued rebuilds free handed back at once (as the program), and a fresh
-// start on the already dug terrain; then prints the growth per minute of
-// digging and dug-versus-fresh memory and frame time. The digging is a
+// runs one process per variant in turn on the same world and the same
+// digging: without list compaction (how the renderer behaved before it),
+// compaction with a fixed share of each frame (before it was paced), paced
+// compaction (the program), and a fresh start on the already dug terrain;
+// then prints the growth per minute of digging, dug-versus-fresh memory and
+// frame time, and what compaction cost frame by frame. The digging is a
 // spiral of carves, or the passes of a recorded demo replayed through the
 // play state's own logic in the demo's window size. Every pass is drawn as
 // the program draws its frames, so the memory figures are the program's;
 // frame times are taken at a fixed pose only after them.
-// `--variant plain|kept|compacted|fresh [carves | --demo FILE]` runs one.
+// `--variants a,b,...` chooses the variants (default plain,fixed,paced,fresh):
+//   plain   no compaction
+//   kept    fixed share, and what rebuilds free kept for the heap's delay
+//   fixed   fixed share (1.5 ms a frame)
+//   paced   the share follows the backlog (the program)
+//   paced-N as paced, with a ceiling of N ms
+//   fresh   the renderer built on the dug terrain
+// `--side-by-side` runs the variants at once instead of in turn, so that a
+// loaded machine's ups and downs meet them alike (their memory figures are
+// their own either way). `--variant NAME [carves | --demo FILE]` runs one
+// and prints raw figures.
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 
@@ -32,7 +42,7 @@
 #include "render/Camera.h"
 #include "render/MapRenderer.h"
 #include "script/Settings.h"
-#include "states/DemoSession.h"
+#include "states/DemoReplay.h"
 #include "states/FreeLookController.h"
 #include "states/PlayState.h"
 #include "world/BasicMapGenerator.h"
@@ -234,9 +244,14 @@ int RunVariant(const std::string& variant, const Digging& digging)
         return 0;
     }
 
-    MapRenderer renderer(&map);
-    renderer.compactLists = variant != "plain";
-    renderer.releaseFreedAtOnce = variant == "compacted";
+    MapRendererOptions options;
+    options.compaction.enabled = variant != "plain";
+    options.compaction.paced = variant.rfind("paced", 0) == 0;
+    if (variant.rfind("paced-", 0) == 0)
+        options.compaction.ceilingMs = std::atof(variant.c_str() + 6);
+    options.compaction.recordFrames = true;
+    options.releaseFreedAtOnce = variant != "kept";
+    MapRenderer renderer(&map, options);
     FirstFrames(renderer, camera, hit); // from where play starts
     const double rssBefore = StatusMiB("VmRSS");
     const std::size_t verticesBefore = renderer.listStorage.LiveVertices();
@@ -271,26 +286,37 @@ int RunVariant(const std::string& variant, const Digging& digging)
     const double frameAfter = Median(dugTimes);
     const double frameFresh = Median(freshTimes);
     std::sort(times.begin(), times.end());
+    const ListCompactor::Figures& cost = renderer.compactor.figures;
+    std::vector<double> compaction = cost.frameCpuMs;
+    std::sort(compaction.begin(), compaction.end());
+    const auto percentile = [&](double share) {
+        return compaction.empty() ? 0.0 : compaction[static_cast<std::size_t>(share * (compaction.size() - 1))];
+    };
+    std::printf("compaction_frames %ld\ncompaction_median_cpu %.3f\ncompaction_p99_cpu %.3f\n", cost.frames,
+                percentile(0.5), percentile(0.99));
     std::printf("rss_before %.1f\nrss %.1f\npeak %.1f\nminutes %.3f\nframe %.2f\nframe_fresh %.2f\n"
                 "dig_frame_median %.2f\ndig_frame_max %.2f\nvertices_before %zu\nvertices %zu\n"
                 "recompiled %ld\ncompaction_longest %.2f\ncompaction_longest_cpu %.2f\ndig_frame_p99 %.2f\ndead %zu\n"
-                "us_per_vertex %.3f\ncompaction_over_cap %ld\n",
+                "us_per_vertex %.3f\n",
                 rssBefore, rssAfter, peak, digMinutes, frameAfter, frameFresh, times[times.size() / 2],
-                times.back(), verticesBefore, renderer.listStorage.LiveVertices(), renderer.compaction.lists,
-                renderer.compaction.longestMs, renderer.compaction.longestCpuMs, times[times.size() * 99 / 100],
-                renderer.listStorage.DeadVertices(), renderer.compaction.msPerVertex * 1000,
-                renderer.compaction.framesOverCap);
+                times.back(), verticesBefore, renderer.listStorage.LiveVertices(), cost.lists, cost.longestMs,
+                cost.longestCpuMs, times[times.size() * 99 / 100], renderer.listStorage.DeadVertices(),
+                cost.msPerVertex * 1000);
     map.observers.clear();
     engine.Cleanup();
     return 0;
 }
 
-// Runs this program with --variant and reads its "name value" lines.
-std::map<std::string, double> RunChild(const char* self, const char* variant, const std::string& digging)
+// Starts this program with --variant; its "name value" lines are read by ReadChild.
+std::FILE* StartChild(const char* self, const std::string& variant, const std::string& digging)
 {
     const std::string command = std::string("'") + self + "' --variant " + variant + " " + digging;
+    return popen(command.c_str(), "r");
+}
+
+std::map<std::string, double> ReadChild(std::FILE* pipe)
+{
     std::map<std::string, double> figures;
-    std::FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
         return figures;
     char line[256], name[64];
@@ -302,17 +328,59 @@ std::map<std::string, double> RunChild(const char* self, const char* variant, co
     return figures;
 }
 
+// What a variant is called in the printed figures.
+std::string VariantLabel(const std::string& variant)
+{
+    if (variant == "plain")
+        return "without compaction";
+    if (variant == "kept")
+        return "compaction, fixed share, freed memory kept for the heap's delay";
+    if (variant == "fixed")
+        return "compaction, fixed share of 1.5 ms (before pacing)";
+    if (variant == "paced")
+        return "compaction paced by the backlog (the program)";
+    return "compaction paced by the backlog, ceiling " + variant.substr(6) + " ms";
+}
+
+bool KnownVariant(const std::string& v)
+{
+    return v == "plain" || v == "kept" || v == "fixed" || v == "paced" || v == "fresh" ||
+           (v.rfind("paced-", 0) == 0 && std::atof(v.c_str() + 6) > 0);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    // [--variant NAME] [carves | --demo FILE]
+    // [--side-by-side] [--variant NAME | --variants A,B,...] [carves | --demo FILE]
     int arg = 1;
     std::string variant;
+    bool sideBySide = false;
+    if (argc >= arg + 1 && std::strcmp(argv[arg], "--side-by-side") == 0) {
+        sideBySide = true;
+        ++arg;
+    }
+    std::vector<std::string> variants = {"plain", "fixed", "paced", "fresh"};
     if (argc >= arg + 2 && std::strcmp(argv[arg], "--variant") == 0) {
         variant = argv[arg + 1];
         arg += 2;
+    } else if (argc >= arg + 2 && std::strcmp(argv[arg], "--variants") == 0) {
+        variants.clear();
+        std::string list = argv[arg + 1];
+        for (std::size_t start = 0; start <= list.size();) {
+            const std::size_t comma = std::min(list.find(',', start), list.size());
+            variants.push_back(list.substr(start, comma - start));
+            start = comma + 1;
+        }
+        arg += 2;
     }
+    for (const std::string& v : variant.empty() ? variants : std::vector<std::string>{variant})
+        if (!KnownVariant(v)) {
+            std::fprintf(stderr, "unknown variant '%s'\n", v.c_str());
+            return 2;
+        }
+    if (std::find(variants.begin(), variants.end(), "fresh") == variants.end())
+        variants.push_back("fresh"); // every figure is against it
     Digging digging;
     Demo demo;
     std::string diggingArgs;
@@ -338,39 +406,46 @@ int main(int argc, char** argv)
         std::printf("dig: the %u passes of %s replayed, each followed by a frame (%u x %u), allocator %s\n",
                     demo.passCount, argv[arg + 1], demo.screenWidth, demo.screenHeight, HeapAllocatorName());
     }
-    auto plain = RunChild(argv[0], "plain", diggingArgs);
-    auto kept = RunChild(argv[0], "kept", diggingArgs);
-    auto compacted = RunChild(argv[0], "compacted", diggingArgs);
-    auto fresh = RunChild(argv[0], "fresh", diggingArgs);
-    if (plain.count("rss") == 0 || kept.count("rss") == 0 || compacted.count("rss") == 0 || fresh.count("rss") == 0) {
-        std::fprintf(stderr, "a variant did not finish\n");
-        return 1;
+    std::fflush(stdout);
+    std::vector<std::pair<std::string, std::map<std::string, double>>> runs;
+    std::vector<std::FILE*> children;
+    if (sideBySide)
+        for (const std::string& v : variants)
+            children.push_back(StartChild(argv[0], v, diggingArgs));
+    for (std::size_t i = 0; i < variants.size(); ++i) {
+        const std::string& v = variants[i];
+        runs.emplace_back(v, ReadChild(sideBySide ? children[i] : StartChild(argv[0], v, diggingArgs)));
     }
-    std::printf("terrain geometry: %.2f M vertices fresh, %.2f M after the dig\n", plain["vertices_before"] / 1e6,
-                fresh["vertices"] / 1e6);
-    std::printf("fresh start on the dug terrain, own process: RSS %.0f MiB (peak %.0f)\n", fresh["rss"],
+    for (const auto& [name, figures] : runs)
+        if (figures.count("rss") == 0) {
+            std::fprintf(stderr, "variant %s did not finish\n", name.c_str());
+            return 1;
+        }
+    std::map<std::string, double> fresh;
+    for (const auto& [name, figures] : runs)
+        if (name == "fresh")
+            fresh = figures;
+    std::printf("terrain geometry: %.2f M vertices fresh, %.2f M after the dig\n",
+                runs.front().second["vertices_before"] / 1e6, fresh["vertices"] / 1e6);
+    std::printf("fresh start on the dug terrain, own process: RSS %.1f MiB (peak %.1f)\n", fresh["rss"],
                 fresh["peak"]);
-    const std::pair<const char*, std::map<std::string, double>*> runs[] = {
-        {"without compaction", &plain},
-        {"with compaction, freed memory kept for the heap's delay", &kept},
-        {"with compaction, what rebuilds free handed back at once (the program)", &compacted},
-    };
-    for (const auto& [label, figures] : runs) {
-        auto& f = *figures;
-        std::printf("%s:\n", label);
-        std::printf("  RSS %.0f -> %.0f MiB in %.2f min of digging: %.1f MiB/min\n", f["rss_before"], f["rss"],
+    for (auto& [name, f] : runs) {
+        if (name == "fresh")
+            continue;
+        std::printf("%s:\n", VariantLabel(name).c_str());
+        std::printf("  RSS %.1f -> %.1f MiB in %.2f min of digging: %.1f MiB/min\n", f["rss_before"], f["rss"],
                     f["minutes"], (f["rss"] - f["rss_before"]) / f["minutes"]);
-        std::printf("  dug vs fresh: peak %.0f MiB (fresh peak %+.0f MiB), RSS at the end %+.0f MiB\n", f["peak"],
-                    f["peak"] - fresh["peak"], f["rss"] - fresh["rss"]);
+        std::printf("  against the fresh start: peak %.1f MiB (%+.1f), at the end %.1f MiB (%+.1f)\n", f["peak"],
+                    f["peak"] - fresh["peak"], f["rss"], f["rss"] - fresh["rss"]);
         std::printf("  frame at the pose after the dig: %.2f ms dug vs %.2f ms fresh = %.2fx\n", f["frame"],
                     f["frame_fresh"], f["frame"] / f["frame_fresh"]);
         std::printf("  dig frames: median %.1f ms, 99th percentile %.1f ms, longest %.1f ms\n", f["dig_frame_median"],
                     f["dig_frame_p99"], f["dig_frame_max"]);
-        std::printf("  lists recompiled %.0f; longest compaction in a frame %.2f ms on the clock, %.2f ms of "
-                    "processor time (%.3f us a vertex), over %.0f ms in %.0f frames; vertices of deleted lists "
-                    "still held at the end %.2f M\n",
-                    f["recompiled"], f["compaction_longest"], f["compaction_longest_cpu"], f["us_per_vertex"],
-                    MapRenderer::CompactionCapMs, f["compaction_over_cap"], f["dead"] / 1e6);
+        std::printf("  compaction: %.0f lists in %.0f frames (%.3f us a vertex); processor time in a frame that "
+                    "compacted: median %.2f ms, 99th percentile %.2f ms, longest %.2f ms (%.2f ms on the clock)\n",
+                    f["recompiled"], f["compaction_frames"], f["us_per_vertex"], f["compaction_median_cpu"],
+                    f["compaction_p99_cpu"], f["compaction_longest_cpu"], f["compaction_longest"]);
+        std::printf("  vertices of deleted lists still held at the end: %.2f M\n", f["dead"] / 1e6);
     }
     return 0;
 }

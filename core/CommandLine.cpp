@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/ExitStatus.h"
+#include "core/PrintableText.h"
 #include "core/Version.h"
 
 namespace {
@@ -46,10 +47,10 @@ CommandLine ParseCommandLine(int argc, const char* const argv[])
         else if (std::strcmp(arg, "--version") == 0)
             mode = RunMode::Version;
         else
-            return Invalid(std::string("unknown argument '") + arg + "'");
+            return Invalid("unknown argument '" + PrintableText(arg) + "'");
 
         if (haveMode)
-            return Invalid(std::string("'") + arg + "' cannot be combined with another option");
+            return Invalid("'" + PrintableText(arg) + "' cannot be combined with another option");
         haveMode = true;
         result.mode = mode;
         if (demoOption != nullptr) {
@@ -80,8 +81,9 @@ std::string HelpText()
                          "  --help           this text\n"
                          "  --version        the program's version\n"
                          "An argument not understood ends the run with status 4; a demo that is\n"
-                         "refused, or a replay that does not reproduce its recording, with status 5\n"
-                         "and the reason in error.txt.\n";
+                         "refused or cannot be written, or a replay that does not reproduce its\n"
+                         "recording, with status 5; a replay ended before its last pass with\n"
+                         "status 8; each with the reason in error.txt.\n";
 }
 
 bool AnswerWithoutRunning(const CommandLine& command, std::ostream& out, std::ostream& err, int& status)
@@ -89,10 +91,17 @@ bool AnswerWithoutRunning(const CommandLine& command, std::ostream& out, std::os
     status = ExitStatus::Normal;
     switch (command.mode) {
     case RunMode::Help:
-        out << HelpText() << std::flush;
-        return true;
     case RunMode::Version:
-        out << "Veldmarrow " << ProgramVersion << std::endl;
+        if (command.mode == RunMode::Help)
+            out << HelpText() << std::flush;
+        else
+            out << "Veldmarrow " << ProgramVersion << std::endl;
+        // Output that went nowhere (a full disk, a closed pipe) is a failure.
+        if (!out) {
+            err << "veldmarrow: cannot write the " << (command.mode == RunMode::Help ? "help text" : "version")
+                << std::endl;
+            status = ExitStatus::CannotAnswer;
+        }
         return true;
     case RunMode::Invalid:
         err << "veldmarrow: " << command.error << "\n" << UsageLine() << std::endl;

@@ -25,6 +25,13 @@ void TellUserLastWords()
         ShowErrorMessage(lastWords);
 }
 
+volatile std::sig_atomic_t quitSignal = 0;
+
+void OnQuitSignal(int number)
+{
+    quitSignal = number;
+}
+
 // Called by operator new (and AllocateVoxels) when memory runs out; must
 // not allocate, so it writes with the platform's raw call.
 void OnOutOfMemory()
@@ -110,4 +117,14 @@ void InstallFaultHandlers(const char* errorFileName)
 {
     InstallSignalHandlers(errorFileName);
     std::set_new_handler(OnOutOfMemory);
+}
+
+void CatchQuitSignals()
+{
+    InstallQuitSignalHandlers(OnQuitSignal);
+}
+
+int QuitSignal()
+{
+    return quitSignal;
 }

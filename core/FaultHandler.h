@@ -6,9 +6,17 @@
 #include <cstddef>
 
 // Opens `errorFileName` (already created) for the last line a fault writes,
-// installs the handlers for fatal signals (status 128 + N), treats SIGHUP
-// as SIGTERM, and makes a failed allocation end with status OutOfMemory.
+// installs the handlers for fatal signals (status 128 + N), and makes a
+// failed allocation end with status OutOfMemory.
 void InstallFaultHandlers(const char* errorFileName);
+
+// Called first in main: SIGTERM, SIGINT and SIGHUP (where the system has it)
+// only note that the program was asked to quit, and the program ends as on
+// Escape, status 0. The main loop and the settings script's hook look at
+// the note; SDL keeps a handler it finds in place rather than its own.
+void CatchQuitSignals();
+// The signal that asked the program to quit; 0 while none has.
+int QuitSignal();
 
 // Once the window is open: the display going away, or the window being
 // destroyed, ends the process with status DisplayLost.
@@ -57,3 +65,7 @@ void WriteLastWordsLine(const char* line, unsigned n);
 [[noreturn]] void EndNow(int status);
 // Installs the platform's signal handling for InstallFaultHandlers.
 void InstallSignalHandlers(const char* errorFileName);
+// Has `handler` called for each signal that asks the program to quit.
+void InstallQuitSignalHandlers(void (*handler)(int));
+// The name of a signal that asks to quit ("SIGTERM").
+const char* QuitSignalName(int number);

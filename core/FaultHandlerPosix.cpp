@@ -49,13 +49,6 @@ void OnFatalSignal(int number)
     EndNow(ExitStatus::SignalBase + number);
 }
 
-// SIGHUP (the terminal went away) ends play as SIGTERM does: SDL turns
-// SIGTERM into a quit event, so the program shuts down cleanly.
-void OnHangUp(int)
-{
-    raise(SIGTERM);
-}
-
 int OnDisplayLost(Display*)
 {
     WriteLastWords("lost the display: the connection to the X server was closed");
@@ -102,15 +95,37 @@ void InstallSignalHandlers(const char* errorFileName)
     for (const FatalSignalName& s : FatalSignals)
         sigaction(s.number, &action, nullptr);
 
-    action.sa_handler = OnHangUp;
-    action.sa_flags = 0;
-    sigaction(SIGHUP, &action, nullptr);
-
     // A closed X connection and a full file-size limit then show up as
     // errors of the write that met them, which are handled, instead of
     // killing the process without a word.
     signal(SIGPIPE, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);
+}
+
+void InstallQuitSignalHandlers(void (*handler)(int))
+{
+    struct sigaction action = {};
+    sigemptyset(&action.sa_mask);
+    action.sa_handler = handler;
+    // Noting the request is all the handler does: interrupted calls go on.
+    action.sa_flags = SA_RESTART;
+    // SIGHUP: the terminal went away, which ends play as SIGTERM does.
+    for (const int number : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(number, &action, nullptr);
+}
+
+const char* QuitSignalName(int number)
+{
+    switch (number) {
+    case SIGTERM:
+        return "SIGTERM";
+    case SIGINT:
+        return "SIGINT";
+    case SIGHUP:
+        return "SIGHUP";
+    default:
+        return "a signal";
+    }
 }
 
 void WatchDisplay()

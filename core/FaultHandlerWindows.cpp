@@ -54,6 +54,28 @@ void InstallSignalHandlers(const char* errorFileName)
         signal(s.number, OnFatalSignal);
 }
 
+void InstallQuitSignalHandlers(void (*handler)(int))
+{
+    // Ctrl+C and Ctrl+Break in the console; the runtime calls the handler on
+    // a thread of its own, and it only notes the request.
+    for (const int number : {SIGINT, SIGTERM, SIGBREAK})
+        signal(number, handler);
+}
+
+const char* QuitSignalName(int number)
+{
+    switch (number) {
+    case SIGTERM:
+        return "SIGTERM";
+    case SIGINT:
+        return "SIGINT";
+    case SIGBREAK:
+        return "SIGBREAK";
+    default:
+        return "a signal";
+    }
+}
+
 void WatchDisplay()
 {
 }

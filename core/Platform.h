@@ -85,3 +85,16 @@ bool ProgramClosesOnAltF4();
 // window with its frame is larger than that area; false when it fits (or
 // the system does not say), and the window is simply centred.
 bool WindowPositionThatFits(int width, int height, int& x, int& y);
+
+// Creates `path` as a new file (never opening one that exists), writes the
+// `size` bytes at `data`, has the system put them on disk and closes it.
+// Returns 0, or the errno value of the failure (EEXIST when something is
+// already there), after removing what it created.
+int WriteNewFile(const char* path, const void* data, std::size_t size);
+// Renames `from` over `to` in one step, replacing `to`, and has the system
+// put the change on disk. False, with the cause in `error`, on failure.
+bool RenameOver(const char* from, const char* to, std::string& error);
+// Removes a file this program created.
+void RemoveCreatedFile(const char* path);
+// The system's words for an errno value.
+std::string ErrorText(int error);

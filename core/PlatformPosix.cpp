@@ -1,11 +1,14 @@
 // Platform on Linux and other POSIX systems.
 #include "core/Platform.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 void SetProcessEnvironment(const char* name, const char* value)
@@ -132,4 +135,60 @@ bool WindowPositionThatFits(int, int, int&, int&)
 {
     // The window manager keeps the title bar on screen.
     return false;
+}
+
+int WriteNewFile(const char* path, const void* data, std::size_t size)
+{
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno;
+    const char* p = static_cast<const char*>(data);
+    std::size_t left = size;
+    int error = 0;
+    while (left > 0 && error == 0) {
+        const ssize_t n = write(fd, p, left);
+        if (n > 0) {
+            p += n;
+            left -= static_cast<std::size_t>(n);
+        } else if (n < 0 && errno != EINTR) {
+            error = errno;
+        } else if (n == 0) {
+            error = EIO;
+        }
+    }
+    if (error == 0 && fsync(fd) != 0)
+        error = errno;
+    if (close(fd) != 0 && error == 0 && errno != EINTR)
+        error = errno;
+    if (error != 0)
+        unlink(path);
+    return error;
+}
+
+bool RenameOver(const char* from, const char* to, std::string& error)
+{
+    if (rename(from, to) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    // The rename itself is on disk only once its folder is.
+    std::string folder = to;
+    const std::size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd); // some file systems cannot sync a folder; the rename stands
+        close(fd);
+    }
+    return true;
+}
+
+void RemoveCreatedFile(const char* path)
+{
+    unlink(path);
+}
+
+std::string ErrorText(int error)
+{
+    return std::strerror(error);
 }

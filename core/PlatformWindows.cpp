@@ -6,11 +6,16 @@
 #include <psapi.h>
 #include <shellapi.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <malloc.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <iostream>
 
 #include "core/WindowPlacement.h"
@@ -140,6 +145,23 @@ bool HasHandle(DWORD which)
     return handle != nullptr && handle != INVALID_HANDLE_VALUE;
 }
 
+// File names are UTF-8 inside the program; one that is not (the ANSI code
+// page's bytes) is read in that code page instead.
+std::wstring WideName(const char* path)
+{
+    for (const UINT codePage : {static_cast<UINT>(CP_UTF8), static_cast<UINT>(CP_ACP)}) {
+        const DWORD flags = codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
+        const int n = MultiByteToWideChar(codePage, flags, path, -1, nullptr, 0);
+        if (n > 0) {
+            std::wstring wide(static_cast<std::size_t>(n), L'\0');
+            MultiByteToWideChar(codePage, flags, path, -1, &wide[0], n);
+            wide.resize(static_cast<std::size_t>(n - 1));
+            return wide;
+        }
+    }
+    return std::wstring();
+}
+
 } // namespace
 
 void AttachParentConsole()
@@ -189,4 +211,60 @@ bool WindowPositionThatFits(int width, int height, int& x, int& y)
     x = placement.x;
     y = placement.y;
     return placement.moved;
+}
+
+int WriteNewFile(const char* path, const void* data, std::size_t size)
+{
+    const std::wstring name = WideName(path);
+    const int fd = _wopen(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                          _S_IREAD | _S_IWRITE);
+    if (fd < 0)
+        return errno;
+    const char* p = static_cast<const char*>(data);
+    std::size_t left = size;
+    int error = 0;
+    while (left > 0 && error == 0) {
+        const unsigned chunk = left > (1u << 30) ? (1u << 30) : static_cast<unsigned>(left);
+        const int n = _write(fd, p, chunk);
+        if (n > 0) {
+            p += n;
+            left -= static_cast<std::size_t>(n);
+        } else {
+            error = n < 0 ? errno : EIO;
+        }
+    }
+    if (error == 0 && _commit(fd) != 0)
+        error = errno;
+    if (_close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0)
+        _wremove(name.c_str());
+    return error;
+}
+
+bool RenameOver(const char* from, const char* to, std::string& error)
+{
+    if (MoveFileExW(WideName(from).c_str(), WideName(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    const DWORD code = GetLastError();
+    char text[256] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, sizeof text,
+                   nullptr);
+    error = text;
+    while (!error.empty() && (error.back() == '\n' || error.back() == '\r' || error.back() == ' '))
+        error.pop_back();
+    if (error.empty())
+        error = "Windows error " + std::to_string(code);
+    return false;
+}
+
+void RemoveCreatedFile(const char* path)
+{
+    _wremove(WideName(path).c_str());
+}
+
+std::string ErrorText(int error)
+{
+    return std::strerror(error);
 }

@@ -38,6 +38,9 @@ public:
     // Vertices of deleted lists in generations whose storage is still held
     // (set-aside generations included).
     std::size_t DeadVertices() const { return dead; }
+    // Of those, the ones compaction may still give back: the backlog that
+    // asks for it (set-aside generations left out).
+    std::size_t CountedDeadVertices() const { return dead - setAsideDead; }
     // Vertices of lists alive now.
     std::size_t LiveVertices() const { return live; }
 

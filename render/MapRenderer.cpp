@@ -3,12 +3,9 @@
 
 #include <GL/gl.h>
 
-#include <algorithm>
-#include <chrono>
 #include <optional>
 
 #include "core/HeapTuning.h"
-#include "core/Platform.h"
 #include "render/Camera.h"
 #include "render/LightPool.h"
 
@@ -20,13 +17,6 @@ namespace {
 // ends stay held by its neighbours' lists after it is compacted; the
 // larger the generation, the smaller that share.
 constexpr std::size_t GenerationVertices = 256 * 1024;
-// Compaction's share of a frame, in processor time.
-constexpr double CompactionBudgetMs = 1.5;
-// The largest list compaction recompiles: about 2 ms here (0.25 us a
-// vertex), so that no frame pays much more than the budget for one chunk.
-// A count, not a time, so that what is moved does not depend on the load.
-// Larger lists stay where they are; the rest of their generation is moved.
-constexpr std::size_t MaxCompactedListVertices = 8 * 1024;
 
 void EnableBuildState()
 {
@@ -46,8 +36,11 @@ void DisableBuildState()
 
 } // namespace
 
-MapRenderer::MapRenderer(Map* map)
-    : grid(map->width, map->depth, map->height), map(map), listStorage(GenerationVertices, DeadListVertexLimit)
+MapRenderer::MapRenderer(Map* map, const MapRendererOptions& options)
+    : grid(map->width, map->depth, map->height), map(map),
+      listStorage(GenerationVertices, CompactionPacing::BacklogLimit),
+      compactor(grid, listStorage, [this](int i) { RebuildForCompaction(i); }, options.compaction),
+      releaseFreedAtOnce(options.releaseFreedAtOnce)
 {
     map->observers.push_back(this);
     EnableBuildState();
@@ -87,73 +80,14 @@ void MapRenderer::RebuildQueued()
     grid.dirtyChunks.clear();
 }
 
-void MapRenderer::CompactLists()
+void MapRenderer::RebuildForCompaction(int i)
 {
-    if (!compactLists)
-        return;
-    int generation = listStorage.GenerationToCompact();
-    if (generation < 0)
-        return;
-    // This thread's processor time, not the clock: a loaded machine's
-    // preemption is not this work's cost, and would starve it. Nor the
-    // process's: the renderer's threads still drawing the last frame would
-    // use the budget up.
-    const double cpuStart = ThreadCpuMilliseconds();
-    const auto cpuSpentMs = [&] { return ThreadCpuMilliseconds() - cpuStart; };
-    const auto wallStart = std::chrono::steady_clock::now();
-    double spentMs = 0;
+    const int cx = i % grid.chunksX;
+    const int cy = i / grid.chunksX % grid.chunksY;
+    const int cz = i / (grid.chunksX * grid.chunksY);
     EnableBuildState();
-    // One pass over the chunks at most per frame, resumed where the last one
-    // stopped. A chunk whose expected cost would overrun what is left of the
-    // budget waits for the next frame, unless it is the frame's first, so
-    // progress never stalls. A list too large to move in one frame's share
-    // stays; once a whole lap over the grid has moved every other list out
-    // of the generation, the generation is set aside, its storage held only
-    // where those lists pin it.
-    int rebuilt = 0;
-    for (int visited = 0; visited < grid.chunkCount && generation >= 0; ++visited) {
-        if (generation != lapGeneration) {
-            lapGeneration = generation;
-            lapVisited = 0;
-        }
-        const int i = compactCursor;
-        Chunk& chunk = grid.chunks[i];
-        const bool movable = chunk.hasGeometry && chunk.storageGeneration == generation &&
-                             chunk.listVertices <= MaxCompactedListVertices;
-        if (movable) {
-            const std::size_t vertices = chunk.listVertices;
-            if (rebuilt > 0 && spentMs + static_cast<double>(vertices) * compileMsPerVertex > CompactionBudgetMs)
-                break;
-            const int cx = i % grid.chunksX;
-            const int cy = i / grid.chunksX % grid.chunksY;
-            const int cz = i / (grid.chunksX * grid.chunksY);
-            const double before = cpuSpentMs();
-            Rebuild(chunk, cx, cy, cz);
-            spentMs = cpuSpentMs();
-            // Follows the machine: an average over the last few dozen chunks.
-            compileMsPerVertex += ((spentMs - before) / vertices - compileMsPerVertex) / 32;
-            compaction.msPerVertex = compileMsPerVertex;
-            ++rebuilt;
-            ++compaction.lists;
-            generation = listStorage.GenerationToCompact();
-        }
-        compactCursor = (compactCursor + 1) % grid.chunkCount;
-        if (generation == lapGeneration && ++lapVisited >= grid.chunkCount) {
-            // Only lists too large to move are left in it. Should it be
-            // chosen again (it lost a list), it gets a lap of its own.
-            listStorage.SetAside(generation);
-            lapGeneration = -1;
-            generation = listStorage.GenerationToCompact();
-        }
-    }
+    Rebuild(grid.chunks[i], cx, cy, cz);
     DisableBuildState();
-    const double wallMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
-    compaction.longestMs = std::max(compaction.longestMs, wallMs);
-    const double cpuMs = cpuSpentMs();
-    compaction.longestCpuMs = std::max(compaction.longestCpuMs, cpuMs);
-    if (cpuMs > CompactionCapMs)
-        ++compaction.framesOverCap;
 }
 
 void MapRenderer::Draw(const Camera& camera)
@@ -179,8 +113,8 @@ void MapRenderer::DrawChunks(const Camera& camera, bool cull)
     }
     // Compaction keeps the delay: handing back and faulting in again the
     // pages of every list it moves made a moved vertex cost 40% more, so
-    // its fixed budget moved fewer lists and left more dead storage.
-    CompactLists();
+    // its share moved fewer lists and left more dead storage.
+    compactor.RunFrame();
     camera.ApplyView();
     // An empty pool (another user holding every light) draws unlit.
     const int id = lightPool.Acquire();

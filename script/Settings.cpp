@@ -1,6 +1,7 @@
 // Settings: loading the settings script and binding its globals.
 #include "script/Settings.h"
 
+#include "core/FaultHandler.h"
 #include "script/ScriptHost.h"
 
 #include <climits>
@@ -29,8 +30,14 @@ struct SettingBinding {
 
 long instructionsLeft = 0;
 
-void CountHook(lua_State* L, lua_Debug*)
+// Counts the budget, and at every call too (a script that waits in library
+// calls runs few instructions) stops a script when the program is to quit.
+void CountHook(lua_State* L, lua_Debug* event)
 {
+    if (QuitSignal() != 0)
+        luaL_error(L, "settings script stopped: the program was asked to quit");
+    if (event->event != LUA_HOOKCOUNT)
+        return;
     instructionsLeft -= HookInterval;
     if (instructionsLeft <= 0)
         luaL_error(L, "settings script exceeded its instruction budget");
@@ -102,10 +109,10 @@ void LoadSettings(ScriptHost& host, const std::string& fileName, Settings& out, 
     const int loaded = LoadSourceFile(L, fileName);
     if (loaded == 0) {
         instructionsLeft = instructionBudget;
-        lua_sethook(L, CountHook, LUA_MASKCOUNT, HookInterval);
+        lua_sethook(L, CountHook, LUA_MASKCOUNT | LUA_MASKCALL, HookInterval);
         const int ran = lua_pcall(L, 0, LUA_MULTRET, 0);
         lua_sethook(L, nullptr, 0, 0);
-        if (ran != 0)
+        if (ran != 0 && QuitSignal() == 0)
             ReportScriptError("settings script error: ", lua_tostring(L, -1));
     } else {
         ReportScriptError("settings not loaded: ", lua_tostring(L, -1));

@@ -210,6 +210,16 @@ bool DecodeDemo(const std::uint8_t* data, std::size_t size, Demo& out, std::stri
     return true;
 }
 
+bool ReplayWindowPossible(const Demo& demo, std::string& reason)
+{
+    const std::uint64_t pixels = static_cast<std::uint64_t>(demo.screenWidth) * demo.screenHeight;
+    if (demo.screenWidth <= MaxReplaySide && demo.screenHeight <= MaxReplaySide && pixels <= MaxReplayPixels)
+        return true;
+    return Refuse(reason, "its " + std::to_string(demo.screenWidth) + "x" + std::to_string(demo.screenHeight) +
+                              " window cannot be opened here (at most " + std::to_string(MaxReplaySide) +
+                              " pixels a side and " + std::to_string(MaxReplayPixels) + " pixels in all)");
+}
+
 bool DemoCursor::Next(PassInput& input)
 {
     if (taken >= demo->passCount)

@@ -25,6 +25,14 @@ constexpr std::uint16_t DemoFormatVersion = 1;
 constexpr std::size_t MaxDemoFileSize = 64u << 20;
 constexpr std::size_t MaxProgramVersionLength = 64;
 constexpr std::uint32_t MaxDemoScreenSide = 32768;
+// What a replay can open: SDL 1.2 opens no window wider or taller than
+// 16383 pixels, and a frame of more pixels than 8K UHD (7680 x 4320) and a
+// little more would take hundreds of MiB a pass in a software renderer.
+constexpr std::uint32_t MaxReplaySide = 16383;
+constexpr std::uint64_t MaxReplayPixels = 1ull << 25; // 33,554,432
+
+// False, with the reason, when a demo's window cannot be opened to replay it.
+bool ReplayWindowPossible(const Demo& demo, std::string& reason);
 
 // Appends one pass's input to the demo.
 void AppendPass(Demo& demo, const PassInput& input);

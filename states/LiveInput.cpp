@@ -1,9 +1,12 @@
-// Reading a pass's mouse motion and movement keys from SDL.
+// Reading a pass's input from SDL.
 #include "states/LiveInput.h"
 
 #include <SDL/SDL.h>
 
 #include "states/KeyState.h"
+#include "world/BasicMapGenerator.h"
+
+LivePassSource livePassSource;
 
 void ReadLiveInput(PassInput& input)
 {
@@ -17,3 +20,23 @@ void ReadLiveInput(PassInput& input)
                               (keyState[SDLK_SPACE] ? MoveUp : 0);
     input.keys = keys;
 }
+
+unsigned LivePassSource::SeedForWorld() { return WorldSeed(); }
+
+bool LivePassSource::WorldBuilt(const Map&, int, int, std::string&) { return true; }
+
+void LivePassSource::BeforeEvents(PassInput& input)
+{
+    if (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK)
+        input.dig = true; // PlayPass makes it a pending dig
+}
+
+PassStep LivePassSource::Next(PassInput& input)
+{
+    ReadLiveInput(input);
+    return PassStep::Play;
+}
+
+PassStep LivePassSource::PassDrawn(bool) { return PassStep::Play; }
+
+void LivePassSource::PlayEnded(const Map&) {}

@@ -14,7 +14,6 @@
 #include "core/ExitStatus.h"
 #include "core/Fatal.h"
 #include "script/Settings.h"
-#include "states/DemoSession.h"
 #include "states/FreeLookController.h"
 #include "states/LiveInput.h"
 #include "world/BasicMapGenerator.h"
@@ -25,6 +24,8 @@
 #endif
 
 PlayState playState;
+
+PlayState::PlayState() : source(&livePassSource) {}
 
 const std::uint8_t SelectionEdges[24] = {0, 1, 1, 2, 2, 3, 3, 0, 0, 4, 1, 5, 2, 6, 3, 7, 4, 5, 5, 6, 6, 7, 7, 4};
 
@@ -72,17 +73,20 @@ VoxelHit PlayPass(FreeLookController& controller, Map& map, const PassInput& inp
 
 void PlayState::Init()
 {
-    holding = false;
     passInput = PassInput();
+    passPlayed = false;
+    const unsigned seed = source->SeedForWorld();
     {
         AllocationPurpose purpose("generating the terrain");
-        map = new Map(demo ? new BasicMapGenerator(StandardRandom(), demo->SeedForWorld()) : new BasicMapGenerator());
+        map = new Map(new BasicMapGenerator(StandardRandom(), seed));
     }
-    if (demo) {
+    {
         const VideoSize size = CurrentVideoSize();
         std::string reason;
-        if (!demo->WorldBuilt(VoxelChecksum(*map), size.w, size.h, reason))
+        if (!source->WorldBuilt(*map, size.w, size.h, reason))
             FatalExit(ExitStatus::BadDemo, reason);
+        if (observer)
+            observer->WorldBuilt(seed, *map, size.w, size.h);
     }
     {
         AllocationPurpose purpose("building the terrain's display lists");
@@ -105,8 +109,11 @@ void PlayState::Init()
 
 void PlayState::Cleanup()
 {
-    if (demo && map)
-        demo->PlayEnded(VoxelChecksum(*map));
+    if (map) {
+        source->PlayEnded(*map);
+        if (observer)
+            observer->PlayEnded(*map);
+    }
     delete camera;
     camera = nullptr;
     delete map;
@@ -124,10 +131,7 @@ void PlayState::Resume() { std::cout << "PlayState Resume" << std::endl; }
 
 void PlayState::HandleEvents(GameEngine* game)
 {
-    // A replay takes its digs from the demo; the window only answers Escape
-    // and the close request.
-    if (!(demo && demo->Replaying()) && (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK))
-        passInput.dig = true; // PlayPass makes it a pending dig
+    source->BeforeEvents(passInput);
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if ((event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) || IsCloseRequest(event))
@@ -137,23 +141,17 @@ void PlayState::HandleEvents(GameEngine* game)
 
 void PlayState::Update(GameEngine* game)
 {
-    if (holding)
+    const PassStep step = source->Next(passInput);
+    passPlayed = step == PassStep::Play;
+    if (step == PassStep::Stop)
+        game->Quit();
+    if (!passPlayed)
         return;
-    if (demo && demo->Replaying()) {
-        if (!demo->NextPass(passInput)) {
-            // Cannot happen while the last pass ends or holds the replay;
-            // end the run rather than make input up.
-            game->Quit();
-            return;
-        }
-    }
     frameTimer.Tick();
     std::cout << "timeGetTime delta: " << frameTimer.delta << std::endl;
-    if (!(demo && demo->Replaying()))
-        ReadLiveInput(passInput);
     hit = PlayPass(*controller, *map, passInput, digRequested);
-    if (demo && !demo->Replaying())
-        demo->RecordPass(passInput);
+    if (observer)
+        observer->PassPlayed(passInput);
     passInput = PassInput();
 }
 
@@ -192,24 +190,6 @@ void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& 
 void PlayState::Draw(GameEngine* game)
 {
     DrawPlayFrame(*renderer, *camera, hit);
-    if (demo)
-        AfterDemoPass(game);
-}
-
-void PlayState::AfterDemoPass(GameEngine* game)
-{
-    if (holding) {
-        // The picture does not change: redraw it now and then, not flat out.
-        SDL_Delay(50);
-        return;
-    }
-    demo->PassDrawn();
-    if (!demo->Replaying() || !demo->AllPlayed())
-        return;
-    if (demo->Mode() == DemoMode::Timedemo) {
+    if (source->PassDrawn(passPlayed) == PassStep::Stop)
         game->Quit();
-    } else {
-        holding = true;
-        std::cout << "Demo ended after " << demo->PassesPlayed() << " passes" << std::endl;
-    }
 }

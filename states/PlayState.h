@@ -6,9 +6,9 @@
 
 #include "core/GameState.h"
 #include "states/PassInput.h"
+#include "states/PassSource.h"
 #include "world/PickVoxel.h"
 
-class DemoSession;
 class Map;
 class Camera;
 class FreeLookController;
@@ -22,12 +22,16 @@ public:
     Camera* camera = nullptr;
     FreeLookController* controller = nullptr;
     MapRenderer* renderer = nullptr;
-    // Set for a run that records or replays a demo; null in a normal run.
-    DemoSession* demo = nullptr;
+    // Where each pass's input comes from: the player, unless a demo is replayed.
+    PassSource* source;
+    // Told of every pass played (a recording); null when nothing watches.
+    PassObserver* observer = nullptr;
     // The input this pass consumes, gathered by HandleEvents and Update.
     PassInput passInput;
-    // A replay at the normal pace has played every pass and shows the last picture.
-    bool holding = false;
+    // This pass played input (rather than holding the last picture).
+    bool passPlayed = false;
+
+    PlayState();
 
     void Init() override;
     void Cleanup() override;
@@ -36,10 +40,6 @@ public:
     void HandleEvents(GameEngine* game) override;
     void Update(GameEngine* game) override;
     void Draw(GameEngine* game) override;
-
-private:
-    // Times the pass just drawn and ends a replay that has played every pass.
-    void AfterDemoPass(GameEngine* game);
 };
 
 extern PlayState playState;

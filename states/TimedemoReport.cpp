@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/PrintableText.h"
+
 namespace {
 
 std::string Format(const char* format, double value)
@@ -12,25 +14,6 @@ std::string Format(const char* format, double value)
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, format, value);
     return buffer;
-}
-
-// A JSON string literal: quotes, backslashes and control characters escaped.
-std::string JsonString(const std::string& text)
-{
-    std::string out = "\"";
-    for (const unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buffer[8];
-            std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-            out += buffer;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
 }
 
 double NearestRank(const std::vector<double>& sorted, double percent)
@@ -73,7 +56,12 @@ std::string ChecksumText(std::uint64_t checksum)
 std::string ReportBlock(const TimedemoFigures& f)
 {
     const double fps = f.seconds > 0 ? static_cast<double>(f.frames) / f.seconds : 0;
-    return "Timedemo " + f.demoFile + "\n" +
+    const std::string comparison =
+        !f.complete ? " (not compared: interrupted after " + std::to_string(f.passesPlayed) + " of " +
+                          std::to_string(f.passCount) + " passes)"
+        : f.matchesRecording ? " (matches the recording)"
+                             : " (DIFFERS from the recording)";
+    return "Timedemo " + PrintableText(f.demoFile) + "\n" +
            "  frames:              " + std::to_string(f.frames) + " in " + Format("%.3f", f.seconds) + " s (" +
            Format("%.1f", fps) + " frames per second)\n" +
            "  frame time:          median " + Format("%.2f", f.medianMs) + " ms, p90 " + Format("%.2f", f.p90Ms) +
@@ -81,7 +69,7 @@ std::string ReportBlock(const TimedemoFigures& f)
            "  start to first frame of play: " + Format("%.3f", f.startToFirstFrameSeconds) + " s\n" +
            "  peak resident memory: " + Format("%.1f", Mib(f.peakResidentBytes)) + " MiB (" + f.allocator +
            " allocator)\n" + "  terrain checksum:    " + ChecksumText(f.terrainChecksum) +
-           (f.matchesRecording ? " (matches the recording)" : " (DIFFERS from the recording)") + "\n";
+           comparison + "\n";
 }
 
 std::string ReportJson(const TimedemoFigures& f)
@@ -92,6 +80,8 @@ std::string ReportJson(const TimedemoFigures& f)
            ",\"p99\":" + Format("%.3f", f.p99Ms) + ",\"max\":" + Format("%.3f", f.maxMs) +
            "},\"start_to_first_frame_s\":" + Format("%.4f", f.startToFirstFrameSeconds) +
            ",\"peak_rss_bytes\":" + std::to_string(f.peakResidentBytes) + ",\"terrain_checksum\":\"" +
-           ChecksumText(f.terrainChecksum) + "\",\"matches_recording\":" + (f.matchesRecording ? "true" : "false") +
-           "}";
+           ChecksumText(f.terrainChecksum) + "\",\"complete\":" + (f.complete ? "true" : "false") +
+           ",\"passes_played\":" + std::to_string(f.passesPlayed) + ",\"passes\":" + std::to_string(f.passCount) +
+           // A replay cut short says nothing about whether the terrain matches.
+           ",\"matches_recording\":" + (!f.complete ? "null" : f.matchesRecording ? "true" : "false") + "}";
 }

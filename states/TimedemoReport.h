@@ -14,6 +14,8 @@ struct TimedemoFigures {
     std::uint64_t peakResidentBytes = 0;
     std::uint64_t terrainChecksum = 0;
     bool matchesRecording = false;    // the terrain checksum equals the recorded one
+    bool complete = true;             // every pass was played; otherwise nothing is compared
+    std::uint32_t passesPlayed = 0, passCount = 0;
 };
 
 // Fills frames, seconds and the frame-time statistics from each frame's

@@ -6,6 +6,7 @@
 
 #include "core/CommandLine.h"
 #include "core/ExitStatus.h"
+#include "core/PrintableText.h"
 #include "states/DemoFile.h"
 #include "states/TimedemoReport.h"
 
@@ -183,4 +184,18 @@ TEST(TimedemoReport, FrameStatisticsAndTheJsonLine)
     SummariseFrames({0.004}, f);
     EXPECT_NEAR(f.medianMs, 4, 1e-9);
     EXPECT_NEAR(f.p99Ms, 4, 1e-9);
+}
+
+TEST(PrintableText, NamesStayOneLineAndTheJsonStaysUtf8)
+{
+    // A newline, a tab, an escape character, a quote and a backslash; bytes
+    // that are not UTF-8 (a Latin-1 "é", a cut sequence, an overlong "/",
+    // a surrogate); C1 controls; and valid UTF-8, which is kept.
+    const std::string name = "a\nb\tc\x1b\"d\\e \xe9 \xe2\x82 \xc0\xaf \xed\xa0\x80 \xc2\x85 caf\xc3\xa9 \xf0\x9f\x8e\xb2";
+    EXPECT_EQ(PrintableText(name),
+              "a\\nb\\tc\\x1b\\\"d\\\\e \\xe9 \\xe2\\x82 \\xc0\\xaf \\xed\\xa0\\x80 \\xc2\\x85 caf\xc3\xa9 \xf0\x9f\x8e\xb2");
+    EXPECT_EQ(QuotedName("log.txt"), "\"log.txt\"");
+    EXPECT_EQ(JsonString(name), "\"a\\u000ab\\u0009c\\u001b\\\"d\\\\e \xef\xbf\xbd \xef\xbf\xbd\xef\xbf\xbd "
+                                "\xef\xbf\xbd\xef\xbf\xbd \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd \xc2\x85 caf\xc3\xa9 "
+                                "\xf0\x9f\x8e\xb2\"");
 }

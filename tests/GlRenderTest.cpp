@@ -170,9 +170,9 @@ TEST(GlRender, LongDigKeepsDeadListStorageBoundedAndThePictureOfAFreshRenderer)
     }
     for (int i = 0; i < 200 && scene.renderer->listStorage.GenerationToCompact() >= 0; ++i)
         scene.Frame(true);
-    EXPECT_GT(scene.renderer->compaction.lists, 0) << "the dig left enough dead storage to compact";
+    EXPECT_GT(scene.renderer->compactor.figures.lists, 0) << "the dig left enough dead storage to compact";
     EXPECT_EQ(scene.renderer->listStorage.GenerationToCompact(), -1);
-    EXPECT_LE(scene.renderer->listStorage.DeadVertices(), MapRenderer::DeadListVertexLimit);
+    EXPECT_LE(scene.renderer->listStorage.DeadVertices(), CompactionPacing::BacklogLimit);
 
     scene.Pose(250, 150, 180, 0, -30);
     const auto dug = scene.Frame(true);
@@ -181,46 +181,6 @@ TEST(GlRender, LongDigKeepsDeadListStorageBoundedAndThePictureOfAFreshRenderer)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     fresh.Draw(*scene.camera);
     EXPECT_EQ(dug, ReadFrame());
-}
-
-TEST(GlRender, CompactionMovesWhatALargeListLeavesAndDoesNotStallOnIt)
-{
-    // Along x in the first row of chunks: a single voxel in chunks 0 and 2,
-    // a checkerboard (every face exposed, far too large to recompile in a
-    // frame's share) in chunks 1 and 3 to 6. The first generation ends with
-    // chunk 5.
-    Scene scene(new Map(new RuleGenerator([](int x, int y, int z) {
-        if (y >= 16 || z >= 16 || x >= 7 * 16)
-            return Air;
-        const int cx = x / 16;
-        if (cx == 0 || cx == 2)
-            return x % 16 == 2 && y == 2 && z == 2 ? Stone : Air;
-        return (x + y + z) % 2 == 0 ? Stone : Air;
-    })));
-    MapRenderer& renderer = *scene.renderer;
-    const auto chunk = [&](int cx) -> Chunk& { return renderer.grid.At(cx, 0, 0); };
-    ASSERT_EQ(chunk(5).storageGeneration, 0);
-    ASSERT_NE(chunk(6).storageGeneration, 0);
-    const auto settle = [&] {
-        scene.Frame(true); // rebuilds what was dug
-        for (int i = 0; i < 20 && renderer.listStorage.GenerationToCompact() >= 0; ++i)
-            scene.Frame(true);
-        return renderer.listStorage.GenerationToCompact();
-    };
-    // Digging chunks 3 and 4 leaves the first generation mostly dead.
-    scene.map->CarveSphere(56, 8, 8, 4.0f);
-    scene.map->CarveSphere(72, 8, 8, 4.0f);
-    scene.Pose(256, 256, 250, 0, 89);
-    EXPECT_EQ(settle(), -1);
-    EXPECT_NE(chunk(0).storageGeneration, 0) << "the small lists were moved";
-    EXPECT_NE(chunk(2).storageGeneration, 0);
-    EXPECT_EQ(chunk(1).storageGeneration, 0) << "the large ones stayed";
-    EXPECT_EQ(chunk(5).storageGeneration, 0);
-    // Digging one of the large ones asks again; with nothing left to move,
-    // compaction must let the generation go again rather than stay on it.
-    scene.map->CarveSphere(88, 8, 8, 4.0f);
-    EXPECT_EQ(settle(), -1);
-    EXPECT_EQ(chunk(1).storageGeneration, 0);
 }
 
 TEST(GlRender, ChunkThatLosesAllFacesDropsItsList)

@@ -3,13 +3,15 @@ the timedemo of the checked-in demo reports; hostile demo files and wrong
 arguments are refused with their status and reason."""
 import json
 import os
+import shutil
+import signal
 import struct
 import subprocess
 import tempfile
 import unittest
 import zlib
 
-from harness import DATA, SDL_COMPAT_DIR, TIMEOUT, OneDisplayTest, Program, save_png
+from harness import DATA, SDL_COMPAT_DIR, TIMEOUT, OneDisplayTest, Program, make_workdir, save_png
 
 SHORT_DEMO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "demos", "short.demo")
 SETTINGS = "screenWidth = 320 screenHeight = 240 fullscreen = false antialiasing = 0 vsync = false\n"
@@ -37,9 +39,26 @@ def reseal(data):
     return data[:-4] + struct.pack("<I", zlib.crc32(data[:-4]))
 
 
+def short_demo():
+    with open(SHORT_DEMO, "rb") as f:
+        return f.read()
+
+
+def with_window(demo, width, height):
+    return reseal(demo[:22] + struct.pack("<II", width, height) + demo[30:])
+
+
+def long_demo(passes):
+    """The checked-in demo's world with `passes` passes of standing still:
+    far more than any test waits for."""
+    good = short_demo()
+    head = good[:31 + good[30]]
+    return reseal(head + struct.pack("<II", passes, passes + 1) + bytes(passes) + b"\x80" + bytes(8) + bytes(4))
+
+
 class DemoTest(OneDisplayTest):
-    def program(self, args, env=None, **kwargs):
-        p = Program(self.display, settings=SETTINGS, env=dict(SEED, **(env or {})), args=args, **kwargs)
+    def program(self, args, env=None, settings=SETTINGS, **kwargs):
+        p = Program(self.display, settings=settings, env=dict(SEED, **(env or {})), args=args, **kwargs)
         self.addCleanup(p.close)
         return p
 
@@ -124,12 +143,99 @@ class DemoTest(OneDisplayTest):
                 self.assertIn(reason, lines[1])
                 self.assertNotIn("Terrain checksum: ", "\n".join(p.log()))
 
+        # Sizes the format holds but no window here can have.
+        for name, (width, height) in {"too wide": (20000, 240), "too many pixels": (16383, 16383)}.items():
+            with self.subTest(name):
+                p = self.program(["--timedemo", "big.demo"], files={"big.demo": with_window(good, width, height)})
+                self.assertEqual(p.wait_exit(), 5, p.errors())
+                self.assertEqual(p.errors()[1:], ['Veldmarrow: demo "big.demo" refused: its %dx%d window cannot be '
+                                                  'opened here (at most 16383 pixels a side and 33554432 pixels in '
+                                                  'all)' % (width, height)])
+                self.assertNotIn("GameEngine Init", p.log())
+
         for args in (["--bogus"], ["--play"], ["--record", "a.demo", "--play", "b.demo"]):
             with self.subTest(" ".join(args)):
                 p = self.program(args)
                 self.assertEqual(p.wait_exit(), 4)
                 self.assertIn("Usage: veldmarrow ", p.stderr())
                 self.assertFalse(os.path.exists(os.path.join(p.dir, "log.txt")))
+
+    def assert_untouched(self, p, earlier, others):
+        with open(os.path.join(p.dir, "earlier.demo"), "rb") as f:
+            self.assertEqual(f.read(), earlier)
+        # Nothing left beside it either.
+        self.assertEqual(sorted(os.listdir(p.dir)), others)
+
+    @unittest.skipIf(ON_COMPAT, "files around a demo do not depend on the SDL 1.2 library; run in the classic pass")
+    def test_an_earlier_demo_survives_recordings_that_write_nothing(self):
+        earlier = short_demo()
+        files = {"earlier.demo": earlier}
+        before = ["earlier.demo", "error.txt", "log.txt", "menu.bmp", "settings.lua", "splash.png", "stderr.txt",
+                  "stdout.txt"]
+        # Left on the splash: no pass of play, so nothing to write.
+        p = self.program(["--record", "earlier.demo"], files=files)
+        p.wait_window()
+        p.wait_log("IntroState Init")
+        p.key("Escape")
+        self.assertEqual(p.wait_exit(), 0, p.errors())
+        self.assertIn('Demo not written: no pass of play was recorded; "earlier.demo" is as it was', p.log())
+        self.assert_untouched(p, earlier, before)
+        # Killed in play, and ended by SIGTERM in a settings script that
+        # waits: the earlier demo stays whole.
+        p = self.program(["--record", "earlier.demo"], files=files)
+        p.wait_window()
+        p.key("space")
+        p.wait_frames(3)
+        p.process.kill()
+        p.wait_exit()
+        self.assert_untouched(p, earlier, before)
+        slow = 'print("settings begin") for i = 1, 600 do os.execute("sleep 0.1") end\n' + SETTINGS
+        p = self.program(["--record", "earlier.demo"], files=files, settings=slow)
+        p.wait_log("settings begin")
+        p.process.send_signal(signal.SIGTERM)
+        self.assertEqual(p.wait_exit(), 0, p.errors())
+        self.assertEqual(p.log()[-1], "Quit on SIGTERM before the window opened")
+        self.assertEqual(p.errors(), ["Moxwell started..."])
+        self.assert_untouched(p, earlier, before)
+
+    @unittest.skipIf(ON_COMPAT, "refusing a path does not depend on the SDL 1.2 library; run in the classic pass")
+    def test_record_refuses_what_is_not_its_file_before_the_window(self):
+        for path, reason in (("a folder", 'demo "a folder" cannot be written: it is a directory'),
+                             ("fifo", 'demo "fifo" cannot be written: it is a FIFO'),
+                             ("./splash.png", 'demo "./splash.png" refused: it is the program\'s own "splash.png"'),
+                             ("no such folder/a.demo", 'demo "no such folder/a.demo" cannot be written: cannot create '
+                                                       'a new file in its folder: No such file or directory')):
+            with self.subTest(path):
+                work = make_workdir(SETTINGS)
+                self.addCleanup(shutil.rmtree, work, True)
+                os.mkdir(os.path.join(work, "a folder"))
+                os.mkfifo(os.path.join(work, "fifo"))
+                before = {name: os.lstat(os.path.join(work, name)) for name in os.listdir(work)}
+                p = self.program(["--record", path], workdir=work)
+                self.assertEqual(p.wait_exit(), 5, p.errors())
+                self.assertEqual(p.errors()[1:], ["Veldmarrow: " + reason])
+                self.assertNotIn("GameEngine Init", p.log())
+                for name, stat in before.items():
+                    now = os.lstat(os.path.join(work, name))
+                    self.assertEqual((now.st_mode, now.st_size, now.st_mtime_ns), (stat.st_mode, stat.st_size,
+                                                                                   stat.st_mtime_ns), name)
+
+    def test_an_interrupted_timedemo_says_so(self):
+        p = self.program(["--timedemo", "long.demo"], files={"long.demo": long_demo(20000)})
+        p.wait_log("PlayState Init")
+        p.wait_frames(3)
+        p.process.send_signal(signal.SIGTERM)
+        self.assertEqual(p.wait_exit(), 8, p.errors())
+        ended = next(line for line in p.log() if line.startswith("Demo interrupted after "))
+        played = int(ended.split()[3])
+        self.assertEqual(ended, "Demo interrupted after %d of 20000 passes" % played)
+        self.assertEqual(p.errors()[-1], 'Veldmarrow: demo "long.demo" interrupted after %d of 20000 passes' % played)
+        out = p.stdout().splitlines()
+        self.assertNotIn("DIFFERS", p.stdout())
+        self.assertIn("(not compared: interrupted after %d of 20000 passes)" % played, out[-2])
+        report = json.loads(out[-1])
+        self.assertEqual((report["complete"], report["matches_recording"], report["passes_played"],
+                          report["passes"], report["frames"]), (False, None, played, 20000, played))
 
 
 if __name__ == "__main__":

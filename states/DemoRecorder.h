@@ -1,0 +1,31 @@
+// DemoRecorder: watches the passes of play and, when the run ends, writes
+// them as a demo (docs/demo-format.md), replacing its file whole.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "states/DemoFile.h"
+#include "states/PassSource.h"
+
+class DemoRecorder : public PassObserver {
+public:
+    // Checks that `path` can be replaced when the run ends; nothing there is
+    // touched before. False, with the reason, for a path that is not a
+    // regular file, one of the program's own files, or in a folder where no
+    // new file can be created.
+    bool Open(const std::string& path, std::string& reason);
+
+    void WorldBuilt(unsigned seed, const Map& map, int width, int height) override;
+    void PassPlayed(const PassInput& input) override;
+    void PlayEnded(const Map& map) override;
+
+    // After the run: writes the demo when a pass of play was recorded.
+    // Returns the exit status: BadDemo, with the reason, when it could not
+    // be written (the file is then as it was).
+    int Finish(std::string& reason);
+
+private:
+    std::string path;
+    Demo demo;
+    bool played = false; // play began and ended
+};
