@@ -86,6 +86,7 @@ bool ProgramClosesOnAltF4();
 // the system does not say), and the window is simply centred.
 bool WindowPositionThatFits(int width, int height, int& x, int& y);
 
+// File names here are UTF-8, opened by their wide names on Windows.
 // Creates `path` as a new file (never opening one that exists), writes the
 // `size` bytes at `data`, has the system put them on disk and closes it.
 // Returns 0, or the errno value of the failure (EEXIST when something is
