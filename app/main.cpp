@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "core/CommandLine.h"
 #include "core/ExitStatus.h"
@@ -13,6 +16,7 @@
 #include "core/FaultHandler.h"
 #include "core/GameEngine.h"
 #include "core/HeapTuning.h"
+#include "core/Platform.h"
 #include "core/GameState.h"
 #include "core/LogFile.h"
 #include "app/WorldKeeper.h"
@@ -112,16 +116,35 @@ void MoveToUserFolder(CommandLine& command)
 
 } // namespace
 
-int main(int argc, char* argv[])
+// The whole run; its status on a normal ending (the others end the process
+// where they happen).
+int Run(int argc, char* argv[])
 {
     // Before anything can take time: a quit request must never kill the
     // program half-way (the README promises status 0 for it).
     CatchQuitSignals();
     const DemoReplay::Clock::time_point started = DemoReplay::Clock::now();
-    CommandLine command = ParseCommandLine(argc, argv);
+    AttachParentConsole();
+    const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    std::vector<const char*> argumentPointers;
+    for (const std::string& argument : arguments)
+        argumentPointers.push_back(argument.c_str());
+    CommandLine command =
+        ParseCommandLine(static_cast<int>(argumentPointers.size()), argumentPointers.data());
+    // Decided now, before the fault handlers can ask; a timedemo is a
+    // measurement that nobody sits through.
+    if (command.mode == RunMode::Timedemo)
+        MarkUnattended();
+    Unattended();
     int status = ExitStatus::Normal;
-    if (AnswerWithoutRunning(command, std::cout, std::cerr, status))
-        return status;
+    std::ostringstream refusal;
+    if (AnswerWithoutRunning(command, std::cout, refusal, status)) {
+        if (status == ExitStatus::Normal)
+            return status;
+        std::cerr << refusal.str() << std::flush;
+        TellUser(refusal.str());
+        ExitProcessWithStatus(status);
+    }
     if (!command.dataDir.empty())
         MoveToUserFolder(command);
 
@@ -188,4 +211,14 @@ int main(int argc, char* argv[])
     if (ending != ExitStatus::Normal)
         FatalExit(ending, reason);
     return saved;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // The normal ending leaves through the one exit path as well, once the
+    // logs are closed: under Wine a process that returned from main was
+    // seen, on a busy machine, ending with another status than its own.
+    ExitProcessWithStatus(Run(argc, argv));
 }

@@ -1,12 +1,43 @@
 // Fatal: early exit with one line naming the cause.
 #include "core/Fatal.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 
 #include "core/Platform.h"
 
+namespace {
+
+// -1 until decided; a plain int, read from the fault handlers.
+volatile int unattended = -1;
+
+} // namespace
+
+bool Unattended()
+{
+    if (unattended < 0) {
+        const char* value = std::getenv("VELDMARROW_UNATTENDED");
+        unattended = value != nullptr && std::strcmp(value, "1") == 0 ? 1 : 0;
+    }
+    return unattended == 1;
+}
+
+void MarkUnattended()
+{
+    unattended = 1;
+}
+
+void TellUser(const std::string& message)
+{
+    if (!Unattended())
+        ShowErrorMessage(message.c_str());
+}
+
 void FatalExit(int status, const std::string& reason)
 {
-    std::cerr << "Veldmarrow: " << reason << std::endl;
+    const std::string line = "Veldmarrow: " + reason;
+    std::cerr << line << std::endl;
+    TellUser(line);
     ExitProcessWithStatus(status);
 }

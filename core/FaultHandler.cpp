@@ -7,11 +7,24 @@
 #include <new>
 
 #include "core/ExitStatus.h"
+#include "core/Fatal.h"
+#include "core/Platform.h"
 
 namespace {
 
 const char* purpose = "running";
 volatile std::sig_atomic_t endingSignal = 0;
+// The last line written, for the user who cannot see error.txt.
+char lastWords[512];
+
+// Shows the last line where the user sees it (a message box on Windows)
+// unless the run is unattended.
+void TellUserLastWords()
+{
+    if (!Unattended())
+        ShowErrorMessage(lastWords);
+}
+
 volatile std::sig_atomic_t quitSignal = 0;
 
 void OnQuitSignal(int number)
@@ -24,6 +37,7 @@ void OnQuitSignal(int number)
 void OnOutOfMemory()
 {
     WriteLastWords("out of memory while ", purpose);
+    TellUserLastWords();
     EndNow(ExitStatus::OutOfMemory);
 }
 
@@ -50,6 +64,8 @@ void WriteLastWords(const char* part1, const char* part2, const char* part3)
     for (const char* part : {part1, part2, part3})
         for (; *part != '\0' && n < sizeof line - 1; ++part)
             line[n++] = *part;
+    std::memcpy(lastWords, line, n);
+    lastWords[n] = '\0';
     line[n++] = '\n';
     // One write: the line lands whole or not at all.
     WriteLastWordsLine(line, static_cast<unsigned>(n));
@@ -79,6 +95,7 @@ void BeginFatalEnding(int number, const FatalSignalName* names, std::size_t coun
         if (names[i].number == number)
             text = names[i].text;
     WriteFatalSignalLine(number, text);
+    TellUserLastWords();
 }
 
 int EndingSignal()

@@ -2,6 +2,8 @@
 // hang-up signal and no X server; SDL watches the window itself.
 #include "core/FaultHandler.h"
 
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <iterator>
@@ -36,6 +38,9 @@ void WriteLastWordsLine(const char* line, unsigned n)
 
 void EndNow(int status)
 {
+    // As ExitProcessWithStatus: at once, every thread with it, so that no
+    // thread's own exit code can take the status's place under Wine.
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
     _exit(status);
 }
 

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "core/Platform.h"
+#include "core/Utf8Path.h"
 
 namespace fs = std::filesystem;
 
@@ -64,10 +65,10 @@ std::string NotRegular(const fs::file_status& status)
 std::string ReplacementTarget(const std::string& path)
 {
     std::error_code error;
-    if (fs::is_symlink(fs::symlink_status(path, error))) {
-        const fs::path resolved = fs::canonical(path, error);
+    if (fs::is_symlink(fs::symlink_status(Utf8Path(path), error))) {
+        const fs::path resolved = fs::canonical(Utf8Path(path), error);
         if (!error)
-            return resolved.string();
+            return resolved.u8string();
     }
     return path;
 }
@@ -77,7 +78,7 @@ std::string ReplacementTarget(const std::string& path)
 bool CheckReplaceable(const std::string& path, std::string& reason)
 {
     std::error_code error;
-    const fs::file_status status = fs::status(path, error);
+    const fs::file_status status = fs::status(Utf8Path(path), error);
     if (error && status.type() != fs::file_type::not_found) {
         reason = "cannot be examined: " + error.message();
         return false;
@@ -96,7 +97,7 @@ bool ReplaceFileWhole(const std::string& path, const void* data, std::size_t siz
 {
     std::error_code error;
     const std::string target = ReplacementTarget(path);
-    reason = NotRegular(fs::status(target, error));
+    reason = NotRegular(fs::status(Utf8Path(target), error));
     if (!reason.empty())
         return false;
     std::string temp;
@@ -113,11 +114,12 @@ bool ReplaceFileWhole(const std::string& path, const void* data, std::size_t siz
 bool SameFile(const std::string& a, const std::string& b)
 {
     std::error_code errorA, errorB;
-    if (fs::exists(a, errorA) && fs::exists(b, errorB)) {
-        const bool same = fs::equivalent(a, b, errorA);
+    const fs::path fa = Utf8Path(a), fb = Utf8Path(b);
+    if (fs::exists(fa, errorA) && fs::exists(fb, errorB)) {
+        const bool same = fs::equivalent(fa, fb, errorA);
         return !errorA && same;
     }
-    const fs::path pa = fs::weakly_canonical(fs::absolute(a, errorA), errorA);
-    const fs::path pb = fs::weakly_canonical(fs::absolute(b, errorB), errorB);
+    const fs::path pa = fs::weakly_canonical(fs::absolute(fa, errorA), errorA);
+    const fs::path pb = fs::weakly_canonical(fs::absolute(fb, errorB), errorB);
     return !errorA && !errorB && pa == pb;
 }

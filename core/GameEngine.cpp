@@ -1,6 +1,7 @@
 // GameEngine: window set-up and the state stack.
 #include "core/GameEngine.h"
 
+#include "core/ExitStatus.h"
 #include "core/FaultHandler.h"
 #include "core/Fatal.h"
 #include "core/GameState.h"
@@ -34,12 +35,22 @@ bool IsSet(const char* name)
 // classic library and the SDL2-based one) behave alike. A switch the user
 // set is left alone. Returns true when the X11 driver was chosen because
 // there is no display at all.
-bool ChooseVideoDefaults()
+bool ChooseVideoDefaults(const Settings& s)
 {
     // The classic library puts the window at the desktop's top-left corner,
-    // the SDL2-based one centres it: centre it on both.
-    if (!IsSet("SDL_VIDEO_CENTERED") && !IsSet("SDL_VIDEO_WINDOW_POS"))
-        SetProcessEnvironment("SDL_VIDEO_CENTERED", "1");
+    // the SDL2-based one centres it: centre it on both. A window larger than
+    // the work area (1024 x 768 on a 768-pixel-high laptop screen) would lose
+    // its title bar above the screen: it goes where the title bar shows.
+    if (!IsSet("SDL_VIDEO_CENTERED") && !IsSet("SDL_VIDEO_WINDOW_POS")) {
+        int x = 0, y = 0;
+        if (!s.fullscreen && WindowPositionThatFits(s.screenWidth, s.screenHeight, x, y)) {
+            SetProcessEnvironment("SDL_VIDEO_WINDOW_POS", (std::to_string(x) + "," + std::to_string(y)).c_str());
+            std::cout << "The window is larger than the screen's work area: its drawing area goes at " << x << ","
+                      << y << ", title bar on screen" << std::endl;
+        } else {
+            SetProcessEnvironment("SDL_VIDEO_CENTERED", "1");
+        }
+    }
     // With no display SDL would fall back to a driver that cannot show this
     // program: a text-mode one that writes escape codes to the terminal
     // (classic) or an invisible off-screen one (SDL2-based). Asking for X11
@@ -91,16 +102,24 @@ std::vector<std::pair<SDL_GLattr, int>> GlAttributesFor(int bitsPerPixel, const 
     return attributes;
 }
 
+bool IsCloseRequest(const SDL_Event& event)
+{
+    if (event.type == SDL_QUIT)
+        return true;
+    return ProgramClosesOnAltF4() && event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_F4 &&
+           (event.key.keysym.mod & KMOD_ALT) != 0;
+}
+
 void GameEngine::Init()
 {
-    const bool noDisplay = ChooseVideoDefaults();
+    const bool noDisplay = ChooseVideoDefaults(settings);
     // SDL's parachute shuts SDL down from inside its signal handler, which
     // can deadlock in the driver; the program's own handlers end the process.
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) < 0) {
         if (noDisplay)
-            FatalExit(1, "no display to open the window on: DISPLAY is not set (SDL_VIDEODRIVER chooses "
-                         "another video driver)");
-        FatalExit(1, std::string("cannot initialise SDL: ") + SDL_GetError());
+            FatalExit(ExitStatus::NoSdl, "no display to open the window on: DISPLAY is not set "
+                                         "(SDL_VIDEODRIVER chooses another video driver)");
+        FatalExit(ExitStatus::NoSdl, std::string("cannot initialise SDL: ") + SDL_GetError());
     }
     SDL_WM_SetCaption("Veldmarrow", "Veldmarrow");
 
@@ -108,7 +127,7 @@ void GameEngine::Init()
     if (info == nullptr) {
         const std::string reason = std::string("no video information: ") + SDL_GetError();
         SDL_Quit();
-        FatalExit(2, reason);
+        FatalExit(ExitStatus::NoVideoInfo, reason);
     }
     const int bitsPerPixel = info->vfmt->BitsPerPixel;
     const Settings s = settings;
@@ -125,7 +144,7 @@ void GameEngine::Init()
                                    std::to_string(s.screenHeight) + " at " + std::to_string(bitsPerPixel) +
                                    " bits with OpenGL (antialiasing " + std::to_string(s.antialiasing) + "): " + why;
         SDL_Quit();
-        FatalExit(3, reason);
+        FatalExit(ExitStatus::NoVideoMode, reason);
     };
     if (screen == nullptr)
         modeFailed(SDL_GetError());

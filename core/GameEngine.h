@@ -24,6 +24,10 @@ struct VideoSize {
 };
 VideoSize CurrentVideoSize();
 
+// The window's close request: SDL_QUIT (the close button, or Alt+F4 where
+// the desktop handles it), or Alt+F4 itself where the program must (Windows).
+bool IsCloseRequest(const SDL_Event& event);
+
 class GameEngine {
 public:
     SDL_Surface* screen = nullptr;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Sets the environment variable `name` to `value` for this process, replacing any value.
 void SetProcessEnvironment(const char* name, const char* value);
@@ -58,6 +59,34 @@ const char* SystemHeapName();
 // the system does not say).
 std::uint64_t PeakResidentBytes();
 
+// The program's arguments as UTF-8, argv[0] included: on Windows read afresh
+// as UTF-16 from the system, since `argv` there holds them in the ANSI code
+// page (a name outside it arrives as "????"); elsewhere `argv` itself.
+std::vector<std::string> ProgramArguments(int argc, char* argv[]);
+
+// A program without a console of its own (a Windows GUI program started from
+// cmd or PowerShell) writes its standard output and error to the console it
+// was started from, as UTF-8; streams already redirected stay as they are.
+// Does nothing elsewhere.
+void AttachParentConsole();
+
+// Shows the UTF-8 `text` in a message box and waits until it is dismissed,
+// where a program started by double-click has no other way to be heard
+// (Windows); does nothing elsewhere. Uses no heap of its own.
+void ShowErrorMessage(const char* text);
+
+// True where the program itself must treat Alt+F4 as the close request
+// (Windows, where SDL 1.2 swallows the key before the system sees it);
+// elsewhere the desktop turns it into the close request.
+bool ProgramClosesOnAltF4();
+
+// Where to put the top-left corner of a window's width x height drawing area
+// so that its frame's title bar is on the desktop's work area, when the
+// window with its frame is larger than that area; false when it fits (or
+// the system does not say), and the window is simply centred.
+bool WindowPositionThatFits(int width, int height, int& x, int& y);
+
+// File names here are UTF-8, opened by their wide names on Windows.
 // Creates `path` as a new file (never opening one that exists), writes the
 // `size` bytes at `data`, has the system put them on disk and closes it.
 // Returns 0, or the errno value of the failure (EEXIST when something is

@@ -114,6 +114,32 @@ std::uint64_t PeakResidentBytes()
     return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024; // Linux counts KiB
 }
 
+std::vector<std::string> ProgramArguments(int argc, char* argv[])
+{
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+void AttachParentConsole()
+{
+    // The terminal's streams are the program's own.
+}
+
+void ShowErrorMessage(const char*)
+{
+    // The terminal and error.txt already hold the reason.
+}
+
+bool ProgramClosesOnAltF4()
+{
+    return false;
+}
+
+bool WindowPositionThatFits(int, int, int&, int&)
+{
+    // The window manager keeps the title bar on screen.
+    return false;
+}
+
 int WriteNewFile(const char* path, const void* data, std::size_t size)
 {
     const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 #include <psapi.h>
+#include <shellapi.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -16,6 +17,8 @@
 #include <cstring>
 #include <string>
 #include <iostream>
+
+#include "core/WindowPlacement.h"
 
 void SetProcessEnvironment(const char* name, const char* value)
 {
@@ -115,7 +118,32 @@ std::uint64_t PeakResidentBytes()
     return counters.PeakWorkingSetSize;
 }
 
+std::vector<std::string> ProgramArguments(int argc, char* argv[])
+{
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr)
+        return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> args;
+    for (int i = 0; i < count; ++i) {
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string arg(bytes > 0 ? static_cast<std::size_t>(bytes) : 1u, '\0');
+        if (bytes > 0)
+            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &arg[0], bytes, nullptr, nullptr);
+        arg.resize(std::char_traits<char>::length(arg.c_str()));
+        args.push_back(arg);
+    }
+    LocalFree(wide);
+    return args;
+}
+
 namespace {
+
+bool HasHandle(DWORD which)
+{
+    const HANDLE handle = GetStdHandle(which);
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+}
 
 // File names are UTF-8 inside the program; one that is not (the ANSI code
 // page's bytes) is read in that code page instead.
@@ -135,6 +163,55 @@ std::wstring WideName(const char* path)
 }
 
 } // namespace
+
+void AttachParentConsole()
+{
+    // A GUI program started from a console gets no standard handles; one
+    // started with its output redirected to a file or a pipe has them.
+    const bool haveOut = HasHandle(STD_OUTPUT_HANDLE), haveErr = HasHandle(STD_ERROR_HANDLE);
+    if ((haveOut && haveErr) || !AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    SetConsoleOutputCP(CP_UTF8);
+    if (!haveOut && std::freopen("CONOUT$", "w", stdout) != nullptr)
+        std::setvbuf(stdout, nullptr, _IONBF, 0);
+    if (!haveErr && std::freopen("CONOUT$", "w", stderr) != nullptr)
+        std::setvbuf(stderr, nullptr, _IONBF, 0);
+}
+
+void ShowErrorMessage(const char* text)
+{
+    // A fixed buffer: this also runs from the fault handlers. A text too
+    // long for it is cut.
+    wchar_t wide[2048];
+    int length = static_cast<int>(std::strlen(text));
+    if (length > 1500)
+        length = 1500;
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text, length, wide, 2047);
+    wide[n > 0 ? n : 0] = L'\0';
+    MessageBoxW(nullptr, wide, L"Veldmarrow", MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
+}
+
+bool ProgramClosesOnAltF4()
+{
+    return true;
+}
+
+bool WindowPositionThatFits(int width, int height, int& x, int& y)
+{
+    RECT work;
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
+        return false;
+    // The frame SDL 1.2 gives a window that is not resizable.
+    RECT frame = {0, 0, width, height};
+    if (!AdjustWindowRectEx(&frame, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, FALSE, 0))
+        return false;
+    const WindowPlacement placement =
+        PlaceInWorkArea({work.left, work.top, work.right - work.left, work.bottom - work.top},
+                        {frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top});
+    x = placement.x;
+    y = placement.y;
+    return placement.moved;
+}
 
 int WriteNewFile(const char* path, const void* data, std::size_t size)
 {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/FaultHandler.h"
+#include "core/ExitStatus.h"
 #include "core/Fatal.h"
 #include "render/ImageFile.h"
 #include "render/ImagePixels.h"
@@ -34,7 +35,7 @@ void RefuseIfTooLarge(const std::string& name, const ImageSize& size, const Imag
 {
     if (size.width <= largest.width && size.height <= largest.height)
         return;
-    FatalExit(1, "image \"" + name + "\" is too large: " + std::to_string(size.width) + " x " +
+    FatalExit(ExitStatus::NoSdl, "image \"" + name + "\" is too large: " + std::to_string(size.width) + " x " +
                      std::to_string(size.height) + " pixels, at most " + std::to_string(largest.width) + " x " +
                      std::to_string(largest.height) + " can be shown");
 }
@@ -71,7 +72,7 @@ void Texture::Load()
         RefuseIfTooLarge(name, declared, largest);
     SDL_Surface* surface = LoadImageFile(name.c_str());
     if (surface == nullptr)
-        FatalExit(1, "cannot load image \"" + name + "\": " + SDL_GetError());
+        FatalExit(ExitStatus::NoSdl, "cannot load image \"" + name + "\": " + SDL_GetError());
     ImageSize loadedSize;
     loadedSize.width = surface->w;
     loadedSize.height = surface->h;
@@ -84,7 +85,7 @@ void Texture::Load()
     if (bytesPerPixel != 3 && bytesPerPixel != 4) {
         const int bits = surface->format->BitsPerPixel;
         SDL_FreeSurface(surface);
-        FatalExit(1, "image \"" + name + "\" has " + std::to_string(bits) +
+        FatalExit(ExitStatus::NoSdl, "image \"" + name + "\" has " + std::to_string(bits) +
                          " bits per pixel; only 24- and 32-bit images can be shown");
     }
     const GLenum format = bytesPerPixel == 4 ? GL_RGBA : GL_RGB;
@@ -96,7 +97,7 @@ void Texture::Load()
     if (pixels.empty() && width > 0 && height > 0) {
         const std::string reason = "cannot convert image \"" + name + "\": " + SDL_GetError();
         SDL_FreeSurface(surface);
-        FatalExit(1, reason);
+        FatalExit(ExitStatus::NoSdl, reason);
     }
 
     glGenTextures(1, &id);
@@ -113,14 +114,14 @@ void Texture::Load()
 void Texture::Bind()
 {
     if (!loaded)
-        FatalExit(1, "texture \"" + name + "\" used while not loaded");
+        FatalExit(ExitStatus::NoSdl, "texture \"" + name + "\" used while not loaded");
     glBindTexture(GL_TEXTURE_2D, id);
 }
 
 void Texture::Unload()
 {
     if (!loaded)
-        FatalExit(1, "texture \"" + name + "\" unloaded while not loaded");
+        FatalExit(ExitStatus::NoSdl, "texture \"" + name + "\" unloaded while not loaded");
     loaded = false;
     glDeleteTextures(1, &id);
 }

@@ -3,6 +3,10 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <string>
+
+#include "core/ExitStatus.h"
+#include "core/Fatal.h"
 
 extern "C" {
 #include <lauxlib.h>
@@ -32,9 +36,10 @@ void* LimitedAlloc(void* ud, void* ptr, std::size_t osize, std::size_t nsize)
 
 int Panic(lua_State* L)
 {
+    // Only the host's own unprotected calls at start-up can get here, and
+    // they fail only for want of memory.
     const char* message = lua_tostring(L, -1);
-    std::cerr << "Lua panic: " << (message ? message : "unknown error") << std::endl;
-    std::exit(1);
+    FatalExit(ExitStatus::OutOfMemory, std::string("Lua panic: ") + (message ? message : "unknown error"));
 }
 
 // Calls the `tostring` at stack index 1 on argument i and leaves the result
@@ -88,8 +93,7 @@ void ScriptHost::Start()
     memoryInUse = 0;
     state = lua_newstate(LimitedAlloc, this);
     if (state == nullptr) {
-        std::cerr << "Veldmarrow: cannot create the Lua interpreter (out of memory)" << std::endl;
-        std::exit(1);
+        FatalExit(ExitStatus::OutOfMemory, "cannot create the Lua interpreter (out of memory)");
     }
     lua_atpanic(state, Panic);
     luaL_openlibs(state);

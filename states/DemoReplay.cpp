@@ -12,6 +12,7 @@
 #include "core/ExitStatus.h"
 #include "core/Platform.h"
 #include "core/PrintableText.h"
+#include "core/Utf8Path.h"
 #include "states/TimedemoReport.h"
 #include "world/Map.h"
 
@@ -28,8 +29,9 @@ double SecondsBetween(DemoReplay::Clock::time_point a, DemoReplay::Clock::time_p
 
 bool ReadDemoFile(const std::string& path, Demo& out, std::string& reason)
 {
+    const std::filesystem::path file = Utf8Path(path);
     std::error_code error;
-    const auto status = std::filesystem::status(path, error);
+    const auto status = std::filesystem::status(file, error);
     if (error || !std::filesystem::exists(status)) {
         reason = "demo " + Quoted(path) + " cannot be read: " +
                  (error ? error.message() : std::string("No such file or directory"));
@@ -40,7 +42,7 @@ bool ReadDemoFile(const std::string& path, Demo& out, std::string& reason)
         reason = "demo " + Quoted(path) + " is not a regular file";
         return false;
     }
-    const auto size = std::filesystem::file_size(path, error);
+    const auto size = std::filesystem::file_size(file, error);
     if (error || size > MaxDemoFileSize) {
         reason = "demo " + Quoted(path) + (error ? " cannot be read: " + error.message()
                                                  : " refused: larger than " + std::to_string(MaxDemoFileSize >> 20) +
@@ -48,16 +50,16 @@ bool ReadDemoFile(const std::string& path, Demo& out, std::string& reason)
         return false;
     }
     errno = 0;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::ifstream input(file, std::ios::binary);
+    if (!input) {
         reason = "demo " + Quoted(path) + " cannot be opened: " +
                  (errno != 0 ? std::strerror(errno) : std::string("unknown error"));
         return false;
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    input.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     // A short read has no errno of its own: say what was read.
-    const auto got = static_cast<std::uint64_t>(file.gcount());
+    const auto got = static_cast<std::uint64_t>(input.gcount());
     if (got != bytes.size()) {
         reason = "demo " + Quoted(path) + " cannot be read: read " + std::to_string(got) + " of " +
                  std::to_string(bytes.size()) + " bytes";

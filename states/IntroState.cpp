@@ -46,13 +46,13 @@ void IntroState::HandleEvents(GameEngine* game)
             game->ChangeState(&playState);
         return;
     }
-    if (event.type == SDL_KEYDOWN) {
+    if (IsCloseRequest(event)) {
+        game->Quit();
+    } else if (event.type == SDL_KEYDOWN) {
         if (event.key.keysym.sym == SDLK_ESCAPE)
             game->Quit();
         else
             game->ChangeState(&playState);
-    } else if (event.type == SDL_QUIT) {
-        game->Quit();
     } else if (startPlayAtOnce) {
         game->ChangeState(&playState);
     }

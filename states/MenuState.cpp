@@ -60,7 +60,7 @@ void MenuState::HandleEvents(GameEngine* game)
     SDL_Event event;
     if (!SDL_PollEvent(&event))
         return;
-    if ((event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) || event.type == SDL_QUIT)
+    if ((event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) || IsCloseRequest(event))
         game->Quit();
 }
 

@@ -111,6 +111,11 @@ void PlayState::Init()
     SDL_WM_GrabInput(SDL_GRAB_ON);
     SDL_ShowCursor(SDL_DISABLE);
     SDL_EnableKeyRepeat(500, 30);
+    // Play starts looking straight ahead: the pointer's travel over the
+    // splash is not a turn. Without this, how much of it the first pass saw
+    // depended on when the system delivered it (late, under Wine on a busy
+    // machine).
+    SDL_GetRelativeMouseState(nullptr, nullptr);
     const VideoSize size = CurrentVideoSize();
     SetPlayDrawingState(size.w, size.h);
     camera = new Camera(PlayStartPosition[0], PlayStartPosition[1], PlayStartPosition[2], 80, 0.1f, 10000);
@@ -145,7 +150,7 @@ void PlayState::HandleEvents(GameEngine* game)
     source->BeforeEvents(passInput);
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
-        if ((event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) || event.type == SDL_QUIT)
+        if ((event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) || IsCloseRequest(event))
             game->Quit();
     }
 }
