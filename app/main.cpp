@@ -114,8 +114,6 @@ void MoveToUserFolder(CommandLine& command)
     packagedDataFolder = command.dataDir;
 }
 
-} // namespace
-
 // The whole run; its status on a normal ending (the others end the process
 // where they happen).
 int Run(int argc, char* argv[])
