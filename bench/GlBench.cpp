@@ -1,9 +1,14 @@
 // Display-list build time and frame times at 800 x 600 with a real OpenGL
 // context (run under a virtual X display). Usage:
 //   veldmarrow-gl-bench [--untuned-heap] [--literal] [frames]
+//   veldmarrow-gl-bench --world FILE
 // --untuned-heap leaves the allocator's settings at their defaults.
 // --literal also times the straightforward column-by-column generator and
 // voxel-by-voxel mesher (the test references) feeding the same compile.
+// --world builds the renderer on the terrain FILE's seed generates and on
+// FILE's world (that terrain with its dug chunks), five times each in turn,
+// to tell what resuming costs because of the file from what it costs
+// because a dug terrain has more faces to draw.
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 
@@ -12,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "core/GameEngine.h"
@@ -24,6 +30,7 @@
 #include "states/PlayState.h"
 #include "world/BasicMapGenerator.h"
 #include "world/Map.h"
+#include "world/WorldFile.h"
 #include "support/TestWorld.h"
 
 namespace {
@@ -156,12 +163,62 @@ Floors MeasureFloors(const Map& map)
 
 } // namespace
 
+// The renderer's construction and first frame at the play start, on the
+// generated terrain and on the world's, in turn; medians of five.
+int CompareWorld(const char* path)
+{
+    std::vector<double> build[2], frame[2];
+    std::size_t vertices[2] = {0, 0}, chunks[2] = {0, 0};
+    std::string reason;
+    for (int run = 0; run < 5; ++run)
+        for (int dug = 0; dug < 2; ++dug) {
+            WorldFile world;
+            if (world.Open(path, WorldAccess::ReadOnly, 0, reason) != WorldOpened::Ok) {
+                std::fprintf(stderr, "%s\n", reason.c_str());
+                return 9;
+            }
+            Map map(new BasicMapGenerator(StandardRandom(), world.Facts().seed));
+            if (dug != 0 && !world.Load(map, reason)) {
+                std::fprintf(stderr, "%s\n", reason.c_str());
+                return 9;
+            }
+            const auto t0 = Clock::now();
+            MapRenderer renderer(&map);
+            glFinish();
+            const auto t1 = Clock::now();
+            Camera camera(PlayStartPosition[0], PlayStartPosition[1], PlayStartPosition[2], 80, 0.1f, 10000);
+            DrawPlayFrame(renderer, camera, VoxelHit{-1, -1, -1});
+            glFinish();
+            build[dug].push_back(Milliseconds(t0, t1));
+            frame[dug].push_back(Milliseconds(t1, Clock::now()));
+            vertices[dug] = chunks[dug] = 0;
+            for (int i = 0; i < renderer.grid.chunkCount; ++i) {
+                vertices[dug] += renderer.grid.chunks[i].listVertices;
+                chunks[dug] += renderer.grid.chunks[i].hasGeometry ? 1 : 0;
+            }
+        }
+    const char* names[2] = {"generated terrain", "the world's terrain"};
+    for (int dug = 0; dug < 2; ++dug) {
+        std::sort(build[dug].begin(), build[dug].end());
+        std::sort(frame[dug].begin(), frame[dug].end());
+        std::printf("renderer on %-20s build %7.1f ms, first frame %6.1f ms (medians of 5); %.2f M vertices "
+                    "in %zu chunks\n",
+                    names[dug], build[dug][2], frame[dug][2], vertices[dug] / 1e6, chunks[dug]);
+    }
+    std::printf("the world's terrain against the generated: build %.2fx, vertices %.2fx\n",
+                build[1][2] / build[0][2], static_cast<double>(vertices[1]) / static_cast<double>(vertices[0]));
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     bool tune = true, literal = false;
     int frames = 200;
+    const char* world = nullptr;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--untuned-heap") == 0)
+        if (std::strcmp(argv[i], "--world") == 0 && i + 1 < argc)
+            world = argv[++i];
+        else if (std::strcmp(argv[i], "--untuned-heap") == 0)
             tune = false;
         else if (std::strcmp(argv[i], "--literal") == 0)
             literal = true;
@@ -175,6 +232,12 @@ int main(int argc, char** argv)
     engine.Init();
     std::printf("renderer: %s, allocator %s, %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
                 HeapAllocatorName(), tune ? "tuned" : "untuned");
+    if (world != nullptr) {
+        SetPlayDrawingState(800, 600);
+        const int status = CompareWorld(world);
+        engine.Cleanup();
+        return status;
+    }
 
     RandomSource seeded = FixedSeedRandom(20261207);
     const auto t0 = Clock::now();

@@ -3,6 +3,10 @@
 key to the first frame of play in a world with many changed chunks against
 a fresh start, and frame times while digging with and without a world, the
 two kinds of run taking turns so that they share the machine's ups and downs.
+To tell the file's own cost from the cost of drawing a dug terrain, it also
+resumes a world of the same seed in which nothing was dug, and has
+veldmarrow-gl-bench (beside SAVE_BENCH) build the renderer on the generated
+and on the dug terrain.
 
 Usage: world_bench.py SAVE_BENCH DEMO [--runs N] [--passes N]
 (VELDMARROW_BINARY and VELDMARROW_DATA as for the e2e tests). SAVE_BENCH is
@@ -37,6 +41,21 @@ def first_frame(display, seed, args):
         wait_for(lambda: any(l.startswith(PREFIX) for l in program.log()), interval=0.002,
                  what="the first play frame")
         return time.monotonic() - sent
+    finally:
+        program.close()
+
+
+def untouched_world(display, seed, path):
+    """Makes `path` a world of `seed` in which nothing was dug, saved as an
+    Escape saves it."""
+    program = Program(display, settings=SETTINGS, env={"VELDMARROW_SEED": seed}, args=["--world", path])
+    try:
+        program.wait_window()
+        program.wait_log("IntroState Init")
+        program.key("space")
+        program.wait_log("PlayState Init")
+        program.key("Escape")
+        program.wait_exit()
     finally:
         program.close()
 
@@ -88,12 +107,20 @@ def main():
 
         display = VirtualDisplay(800, 600)
         try:
-            fresh, resumed = [], []
+            gl_bench = os.path.join(os.path.dirname(os.path.abspath(args.save_bench)), "veldmarrow-gl-bench")
+            out = subprocess.run([gl_bench, "--world", world], capture_output=True, text=True, check=True,
+                                 timeout=1800, cwd=scratch, env=display.env()).stdout
+            print("\n".join(l for l in out.splitlines() if l.startswith(("renderer on", "the world's"))))
+            untouched = os.path.join(scratch, "untouched.world")
+            untouched_world(display, seed, untouched)
+            fresh, resumed, unchanged = [], [], []
             for _ in range(args.runs):
                 fresh.append(first_frame(display, seed, []))
                 copy = os.path.join(scratch, "resume.world")
                 shutil.copy(world, copy)
                 resumed.append(first_frame(display, seed, ["--world", copy]))
+                shutil.copy(untouched, copy)
+                unchanged.append(first_frame(display, seed, ["--world", copy]))
             without, kept = [], []
             for run in range(2):
                 without += digging_frames(display, seed, [], args.passes)[0]
@@ -102,9 +129,9 @@ def main():
                 kept += times
         finally:
             display.stop()
-        f, r = statistics.median(fresh), statistics.median(resumed)
-        print("key to first play frame, median of %d: fresh %.3f s, resumed (%s changed chunks) %.3f s: %.2fx"
-              % (args.runs, f, chunks, r, r / f))
+        f, r, u = statistics.median(fresh), statistics.median(resumed), statistics.median(unchanged)
+        print("key to first play frame, median of %d: fresh %.3f s, resumed (%s changed chunks) %.3f s: %.2fx; "
+              "resumed with nothing dug %.3f s: %.2fx" % (args.runs, f, chunks, r, r / f, u, u / f))
         print("frame time while digging, 2 x %d passes: without a world median %.1f ms, p99 %.1f ms; "
               "with a world median %.1f ms, p99 %.1f ms (%d commits in the last run)"
               % (args.passes, statistics.median(without), p99(without), statistics.median(kept), p99(kept), saves))
