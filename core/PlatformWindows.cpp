@@ -273,9 +273,25 @@ bool MoveIntoPlace(const char* from, const char* to)
 {
     // Write-through: the rename is on disk when this returns, so there is no
     // folder to flush afterwards.
-    if (MoveFileExW(WideName(from).c_str(), WideName(to).c_str(), MOVEFILE_WRITE_THROUGH))
+    const std::wstring source = WideName(from), target = WideName(to);
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
         return true;
-    errno = EACCES;
+    DWORD code = GetLastError();
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) {
+        // An empty file holds nothing to lose and is replaced, as rename()
+        // does elsewhere; one that has content is never replaced.
+        WIN32_FILE_ATTRIBUTE_DATA there;
+        if (GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &there) &&
+            (there.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && there.nFileSizeHigh == 0 &&
+            there.nFileSizeLow == 0) {
+            if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                return true;
+            code = GetLastError();
+        }
+    }
+    errno = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? EEXIST
+            : code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL ? ENOSPC
+                                                                        : EACCES;
     return false;
 }
 
