@@ -7,11 +7,12 @@ import shutil
 import subprocess
 import unittest
 
-from harness import BINARY, TIMEOUT, WINDOWS, DisplayPerTest, make_workdir, wait_for
+from harness import BINARY, RUNNER, TIMEOUT, WINDOWS, DisplayPerTest, make_workdir, wait_for
 
 SETTINGS = "screenWidth = 320 screenHeight = 240 fullscreen = false antialiasing = 0 vsync = false\n"
 SEED = {"VELDMARROW_SEED": "20261207"}
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+CONSOLE_PARENT = os.environ.get("VELDMARROW_CONSOLE_PARENT")
 
 
 def program_version():
@@ -117,6 +118,23 @@ class WindowsTest(DisplayPerTest):
         self.assertRegex(p.errors()[-1], r'world "disk/w.db": \d+ changed chunks were not saved')
         self.dismiss(p, window)
         self.assertEqual(p.wait_exit(), 11)
+
+    @unittest.skipUnless(CONSOLE_PARENT, "no console_parent helper (VELDMARROW_CONSOLE_PARENT)")
+    def test_started_from_a_console_it_answers_there(self):
+        # As from cmd: no console of its own and no standard handles; what it
+        # says must reach the console it was started from.
+        wd = make_workdir(SETTINGS)
+        self.addCleanup(shutil.rmtree, wd, ignore_errors=True)
+        env = dict(self.display.env(), LC_ALL="C.UTF-8")
+        for args, status, shown in ((["--version"], 0, "Veldmarrow " + program_version()),
+                                    (["--help"], 0, "  --world FILE     play in the world kept in FILE"),
+                                    (["--мир"], 4, "veldmarrow: unknown argument '--мир'")):
+            with self.subTest(args=args):
+                run = subprocess.run(RUNNER + [CONSOLE_PARENT, BINARY] + args, cwd=wd, env=env, capture_output=True,
+                                     timeout=TIMEOUT)
+                console = run.stdout.decode("utf-8", errors="replace")
+                self.assertEqual(run.returncode, status, console + run.stderr.decode(errors="replace"))
+                self.assertIn(shown, console)
 
     def test_window_larger_than_the_screen_keeps_its_title_bar_and_its_size(self):
         # The default 1024 x 768 on a 1024 x 768 screen: with its frame it
