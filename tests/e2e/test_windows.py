@@ -1,5 +1,6 @@
 """What a Windows user meets and Linux has not: Alt+F4, the message box of a
-failed start, file names outside the ANSI code page, a window larger than
+failed start or a failed final save, the console a windowed program was
+started from, file names outside the ANSI code page, a window larger than
 the screen, and the program's icon, version information and manifest."""
 import os
 import re
