@@ -97,7 +97,7 @@ void WorldKeeper::AfterPass(Clock::time_point now)
     saveTimes.push_back(ThreadCpuMilliseconds() - start);
 }
 
-int WorldKeeper::Finish()
+int WorldKeeper::Finish(std::string& told)
 {
     if (!file)
         return ExitStatus::Normal;
@@ -111,9 +111,10 @@ int WorldKeeper::Finish()
         file.reset();
         return ExitStatus::Normal;
     }
-    Say("world \"" + file->Path() + "\": " + std::to_string(unsaved) + " changed chunks were not saved (" + reason +
-            "); the last good save was at " + lastGood,
-        true);
+    told = "world \"" + file->Path() + "\": " + std::to_string(unsaved) + " changed chunks were not saved (" + reason +
+           "); the last good save was at " + lastGood;
+    Say(told, true);
+    told = "Veldmarrow: " + told;
     file.reset();
     return ExitStatus::WorldNotSaved;
 }

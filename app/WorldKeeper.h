@@ -31,8 +31,9 @@ public:
 
     // At the end of the run, while the map still exists: commits
     // everything and closes the file. Returns ExitStatus::Normal, or WorldNotSaved
-    // after saying what was not saved and when the last good save was.
-    int Finish();
+    // after saying what was not saved and when the last good save was; that
+    // line is then in `told`, for the user who has no terminal.
+    int Finish(std::string& told);
 
     // Processor time in milliseconds each pass spent saving (passes that
     // saved nothing are not counted).

@@ -81,8 +81,10 @@ WorldKeeper* keeperForDisplayLoss = nullptr;
 // The display is gone but the world is still in memory: save it.
 void SaveWorldOnDisplayLoss()
 {
+    // The display's own ending tells the user; a failed save is in error.txt.
+    std::string told;
     if (keeperForDisplayLoss != nullptr)
-        keeperForDisplayLoss->Finish();
+        keeperForDisplayLoss->Finish(told);
 }
 
 // --data-dir: file arguments are made absolute while the folder they were
@@ -93,6 +95,7 @@ void MoveToUserFolder(CommandLine& command)
 {
     const auto fail = [](const std::string& why) {
         std::cerr << "Veldmarrow: " << why << std::endl;
+        TellUser("Veldmarrow: " + why);
         ExitProcessWithStatus(ExitStatus::NoUserFolder);
     };
     std::error_code error;
@@ -200,7 +203,8 @@ int Run(int argc, char* argv[])
 
     // Every clean ending saves the world first, while the map still exists.
     SetDisplayLostAction(nullptr);
-    const int saved = keeper.Finish();
+    std::string notSaved;
+    const int saved = keeper.Finish(notSaved);
     playState.world = nullptr;
     engine.Cleanup();
     std::vector<GameState*>().swap(engine.states);
@@ -208,6 +212,10 @@ int Run(int argc, char* argv[])
     const int ending = FinishDemo(demo, log.Original(), reason);
     if (ending != ExitStatus::Normal)
         FatalExit(ending, reason);
+    // Already in error.txt and on the terminal; the box is for a user
+    // who started the program by double-click, as every other failure.
+    if (saved != ExitStatus::Normal)
+        TellUser(notSaved);
     return saved;
 }
 

@@ -119,7 +119,8 @@ int main(int argc, char** argv)
                 Percentile(all, 0.99), Percentile(all, 1.0));
     Sizes("after 5,000 carves more", path, *keeper.File());
     const std::size_t chunks = keeper.File()->StoredChunks();
-    keeper.Finish();
+    std::string told;
+    keeper.Finish(told);
     std::error_code e;
     std::printf("closed: %zu changed chunks, file %.1f KiB\n", chunks,
                 static_cast<double>(std::filesystem::file_size(path, e)) / 1024.0);

@@ -99,8 +99,9 @@ bool RenameOver(const char* from, const char* to, std::string& error);
 void RemoveCreatedFile(const char* path);
 // The system's words for an errno value.
 std::string ErrorText(int error);
-// Renames the complete file `from` to `to`, where no file `to` exists;
-// false (errno set) when that cannot be done.
+// Renames the complete file `from` to `to`, where no file `to` exists or
+// only an empty one (which it replaces); false (errno set) when that cannot
+// be done.
 bool MoveIntoPlace(const char* from, const char* to);
 // Makes a rename into the folder holding `path` survive a power cut, where
 // the system needs the folder itself flushed for that; best effort.

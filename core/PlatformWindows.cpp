@@ -15,8 +15,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <iostream>
+#include <streambuf>
+#include <string>
 
 #include "core/WindowPlacement.h"
 
@@ -162,6 +163,63 @@ std::wstring WideName(const char* path)
     return std::wstring();
 }
 
+// The console a program started from cmd attached to, written as UTF-16
+// (WriteConsoleW), which every Windows console shows right whatever its code
+// page. Text is held until a line ends or the stream is flushed, and a UTF-8
+// character split across two writes waits for its last bytes.
+class ConsoleBuffer : public std::streambuf {
+public:
+    explicit ConsoleBuffer(HANDLE console) : console(console) {}
+
+protected:
+    int overflow(int c) override
+    {
+        if (c == traits_type::eof())
+            return sync() == 0 ? traits_type::not_eof(c) : traits_type::eof();
+        pending.push_back(static_cast<char>(c));
+        return c != '\n' || sync() == 0 ? c : traits_type::eof();
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override
+    {
+        pending.append(s, static_cast<std::size_t>(n));
+        return pending.find('\n') == std::string::npos || sync() == 0 ? n : 0;
+    }
+    int sync() override
+    {
+        std::size_t whole = pending.size();
+        // Back to the start of the last character; keep it if it is incomplete.
+        std::size_t start = whole;
+        while (start > 0 && whole - start < 3 && (static_cast<unsigned char>(pending[start - 1]) & 0xC0) == 0x80)
+            --start;
+        if (start > 0) {
+            const unsigned char lead = static_cast<unsigned char>(pending[start - 1]);
+            const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+            if (whole - (start - 1) < length)
+                whole = start - 1;
+        }
+        bool ok = true;
+        if (whole > 0) {
+            const int n = MultiByteToWideChar(CP_UTF8, 0, pending.data(), static_cast<int>(whole), nullptr, 0);
+            std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+            if (n > 0)
+                MultiByteToWideChar(CP_UTF8, 0, pending.data(), static_cast<int>(whole), &wide[0], n);
+            for (std::size_t done = 0; ok && done < wide.size();) {
+                DWORD written = 0;
+                ok = WriteConsoleW(console, wide.data() + done, static_cast<DWORD>(wide.size() - done), &written,
+                                   nullptr) &&
+                     written > 0;
+                done += written;
+            }
+            pending.erase(0, whole);
+        }
+        return ok ? 0 : -1;
+    }
+
+private:
+    HANDLE console;
+    std::string pending;
+};
+
 } // namespace
 
 void AttachParentConsole()
@@ -171,11 +229,26 @@ void AttachParentConsole()
     const bool haveOut = HasHandle(STD_OUTPUT_HANDLE), haveErr = HasHandle(STD_ERROR_HANDLE);
     if ((haveOut && haveErr) || !AttachConsole(ATTACH_PARENT_PROCESS))
         return;
-    SetConsoleOutputCP(CP_UTF8);
-    if (!haveOut && std::freopen("CONOUT$", "w", stdout) != nullptr)
-        std::setvbuf(stdout, nullptr, _IONBF, 0);
-    if (!haveErr && std::freopen("CONOUT$", "w", stderr) != nullptr)
-        std::setvbuf(stderr, nullptr, _IONBF, 0);
+    const HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console == INVALID_HANDLE_VALUE)
+        return;
+    // The C++ streams carry everything the program says: they get the
+    // console itself, since the C runtime cannot always reopen a stream it
+    // started without (Wine's freopen refuses one). Kept to the end: the
+    // process ends without running destructors.
+    if (!haveOut) {
+        SetStdHandle(STD_OUTPUT_HANDLE, console);
+        std::cout.rdbuf(new ConsoleBuffer(console));
+        if (std::freopen("CONOUT$", "w", stdout) != nullptr)
+            std::setvbuf(stdout, nullptr, _IONBF, 0);
+    }
+    if (!haveErr) {
+        SetStdHandle(STD_ERROR_HANDLE, console);
+        std::cerr.rdbuf(new ConsoleBuffer(console));
+        if (std::freopen("CONOUT$", "w", stderr) != nullptr)
+            std::setvbuf(stderr, nullptr, _IONBF, 0);
+    }
 }
 
 void ShowErrorMessage(const char* text)
@@ -273,9 +346,25 @@ bool MoveIntoPlace(const char* from, const char* to)
 {
     // Write-through: the rename is on disk when this returns, so there is no
     // folder to flush afterwards.
-    if (MoveFileExW(WideName(from).c_str(), WideName(to).c_str(), MOVEFILE_WRITE_THROUGH))
+    const std::wstring source = WideName(from), target = WideName(to);
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
         return true;
-    errno = EACCES;
+    DWORD code = GetLastError();
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) {
+        // An empty file holds nothing to lose and is replaced, as rename()
+        // does elsewhere; one that has content is never replaced.
+        WIN32_FILE_ATTRIBUTE_DATA there;
+        if (GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &there) &&
+            (there.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && there.nFileSizeHigh == 0 &&
+            there.nFileSizeLow == 0) {
+            if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                return true;
+            code = GetLastError();
+        }
+    }
+    errno = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? EEXIST
+            : code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL ? ENOSPC
+                                                                        : EACCES;
     return false;
 }
 

@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "core/Platform.h"
+#include "core/Utf8Path.h"
 #include "core/Version.h"
 
 namespace {
@@ -149,7 +150,7 @@ void WorldFile::CloseDatabase()
         db = nullptr;
         // An empty log this program's open put beside the file goes with it.
         std::error_code ignored;
-        const std::string log = path + "-wal";
+        const std::filesystem::path log = Utf8Path(path + "-wal");
         if (addedLog && std::filesystem::exists(log, ignored) && std::filesystem::file_size(log, ignored) == 0)
             std::filesystem::remove(log, ignored);
     }
@@ -162,7 +163,9 @@ WorldOpened WorldFile::Open(const std::string& worldPath, WorldAccess how, std::
     access = how;
     const std::string name = Quoted(path);
     std::error_code error;
-    const fs::file_status status = fs::status(path, error);
+    // By its UTF-8 name, as SQLite opens it (on Windows too).
+    const fs::path file = Utf8Path(path);
+    const fs::file_status status = fs::status(file, error);
     const bool exists = !error && fs::exists(status);
     if (exists && fs::is_directory(status)) {
         reason = name + " refused: it is a folder";
@@ -172,7 +175,7 @@ WorldOpened WorldFile::Open(const std::string& worldPath, WorldAccess how, std::
         reason = name + " refused: not a regular file";
         return WorldOpened::Refused;
     }
-    const std::uintmax_t size = exists ? fs::file_size(path, error) : 0;
+    const std::uintmax_t size = exists ? fs::file_size(file, error) : 0;
     if (!exists || size == 0) {
         if (how == WorldAccess::ReadOnly) {
             reason = name + " refused: " + (exists ? "the file is empty" : "there is no such file");
@@ -185,7 +188,7 @@ WorldOpened WorldFile::Open(const std::string& worldPath, WorldAccess how, std::
     } else {
         // Look before SQLite does: it would take many files for an empty database.
         char header[16] = {};
-        std::ifstream probe(path, std::ios::binary);
+        std::ifstream probe(file, std::ios::binary);
         probe.read(header, sizeof header);
         if (!probe || std::memcmp(header, "SQLite format 3", 16) != 0) {
             reason = name + " refused: not a Veldmarrow world (not an SQLite database)";
@@ -194,19 +197,19 @@ WorldOpened WorldFile::Open(const std::string& worldPath, WorldAccess how, std::
         if (how == WorldAccess::ReadWrite) {
             // Opening for writing changes nothing; SQLite would quietly fall
             // back to reading, and play would not be kept.
-            std::FILE* writable = std::fopen(path.c_str(), "r+b");
-            if (writable == nullptr) {
-                reason = name + " refused: the file cannot be written (" + std::strerror(errno) +
-                         "), so play in it would not be kept";
+            errno = 0;
+            std::fstream writable(file, std::ios::in | std::ios::out | std::ios::binary);
+            if (!writable) {
+                reason = name + " refused: the file cannot be written (" +
+                         (errno != 0 ? std::strerror(errno) : "access denied") + "), so play in it would not be kept";
                 return WorldOpened::Refused;
             }
-            std::fclose(writable);
         }
     }
     // SQLite creates the log beside the file when it reads it; a refused
     // world must not gain one.
     const std::string logPath = path + "-wal";
-    const bool hadLog = fs::exists(logPath, error);
+    const bool hadLog = fs::exists(Utf8Path(logPath), error);
     addedLog = how == WorldAccess::ReadWrite && !hadLog;
     const auto refuse = [&](WorldOpened result) {
         CloseDatabase();
@@ -217,7 +220,7 @@ WorldOpened WorldFile::Open(const std::string& worldPath, WorldAccess how, std::
         // Read without a lock: a log beside the file means another program
         // has it open, or the last one was stopped before it folded its log
         // in, and the file alone is not the whole world.
-        const std::uintmax_t log = fs::file_size(path + "-wal", error);
+        const std::uintmax_t log = fs::file_size(Utf8Path(logPath), error);
         if (!error && log > 0) {
             reason = name + " is in use by another running Veldmarrow, or the last one to play in it was stopped "
                             "before it finished saving (play in it once to finish)";
@@ -301,7 +304,7 @@ bool WorldFile::Create(std::uint32_t seed, std::string& reason)
     // either complete or absent, whenever the program is stopped.
     const std::string name = Quoted(path);
     const std::string building = path + ".new";
-    std::remove(building.c_str()); // only ever this program's own leftovers
+    RemoveCreatedFile(building.c_str()); // only ever this program's own leftovers
     sqlite3* fresh = nullptr;
     std::string why;
     bool ok = sqlite3_open_v2(building.c_str(), &fresh, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) ==
@@ -326,7 +329,7 @@ bool WorldFile::Create(std::uint32_t seed, std::string& reason)
     sqlite3_close_v2(fresh);
     if (ok) {
         std::error_code error;
-        if (std::filesystem::exists(path, error) && std::filesystem::file_size(path, error) != 0) {
+        if (std::filesystem::exists(Utf8Path(path), error) && std::filesystem::file_size(Utf8Path(path), error) != 0) {
             why = "another program created the file meanwhile";
             ok = false;
         } else if (!MoveIntoPlace(building.c_str(), path.c_str())) {
@@ -335,9 +338,9 @@ bool WorldFile::Create(std::uint32_t seed, std::string& reason)
         }
     }
     if (!ok) {
-        std::remove(building.c_str());
-        std::remove((building + "-journal").c_str());
-        std::remove((building + "-wal").c_str());
+        RemoveCreatedFile(building.c_str());
+        RemoveCreatedFile((building + "-journal").c_str());
+        RemoveCreatedFile((building + "-wal").c_str());
         reason = name + " cannot be created: " + why;
         return false;
     }

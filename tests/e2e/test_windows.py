@@ -1,17 +1,19 @@
 """What a Windows user meets and Linux has not: Alt+F4, the message box of a
-failed start, file names outside the ANSI code page, a window larger than
+failed start or a failed final save, the console a windowed program was
+started from, file names outside the ANSI code page, a window larger than
 the screen, and the program's icon, version information and manifest."""
 import os
 import re
+import shutil
 import subprocess
-import time
 import unittest
 
-from harness import BINARY, TIMEOUT, WINDOWS, DisplayPerTest, wait_for
+from harness import BINARY, RUNNER, TIMEOUT, WINDOWS, DisplayPerTest, make_workdir, wait_for
 
 SETTINGS = "screenWidth = 320 screenHeight = 240 fullscreen = false antialiasing = 0 vsync = false\n"
 SEED = {"VELDMARROW_SEED": "20261207"}
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+CONSOLE_PARENT = os.environ.get("VELDMARROW_CONSOLE_PARENT")
 
 
 def program_version():
@@ -63,30 +65,88 @@ class WindowsTest(DisplayPerTest):
         self.assertEqual(missing.errors()[1:], ['Veldmarrow: demo "нет 无.demo" cannot be read: '
                                                 'No such file or directory'])
 
+        # A world by such a name, begun from an empty file, is kept and found again.
+        world = "мир 世界.db"
+        open(os.path.join(rec.dir, world), "wb").close()
+        for opened in ("New world", "World"):
+            p = self.launch(settings=SETTINGS, workdir=rec.dir, args=["--world", world], env=dict(SEED, **utf8))
+            p.wait_window()
+            p.wait_log("IntroState Init")
+            p.key("Escape")
+            self.assertEqual(p.wait_exit(), 0, p.errors())
+            self.assertTrue([l for l in p.log() if l.startswith('%s "%s": seed 20261207' % (opened, world))], p.log())
+
+    def message_box(self, p):
+        """The message box's window, once it shows while the program waits."""
+        def box():
+            if p.process.poll() is not None:
+                raise AssertionError("ended with %s without a message box" % p.process.returncode)
+            found = self.display.run("xdotool", "search", "--onlyvisible", "--name", "^Veldmarrow$", check=False)
+            return [w for w in found.stdout.split() if w != p.window][:1]
+        return wait_for(box, what="the message box")[0]
+
+    def dismiss(self, p, window):
+        def dismissed():
+            if p.process.poll() is not None:
+                return True
+            self.display.run("xdotool", "windowfocus", window, check=False)
+            self.display.run("xdotool", "key", "Return", check=False)
+            return False
+        wait_for(dismissed, interval=0.5, what="the program to end once the box is dismissed")
+
     def test_a_failed_start_waits_on_a_message_box_unless_unattended(self):
         unattended = self.launch(args=["--bogus"], env={"VELDMARROW_UNATTENDED": "1"})
         self.assertEqual(unattended.wait_exit(), 4)
         self.assertIn("unknown argument '--bogus'", unattended.stderr())
 
         attended = self.launch(args=["--bogus"], env={"VELDMARROW_UNATTENDED": "0"})
-
-        def box():
-            if attended.process.poll() is not None:
-                raise AssertionError("ended with %s without a message box" % attended.process.returncode)
-            found = self.display.run("xdotool", "search", "--onlyvisible", "--name", "^Veldmarrow$", check=False)
-            return found.stdout.split()[:1]
-        window = wait_for(box, what="the message box")[0]
+        window = self.message_box(attended)
         # The reason is written before the box waits for the user.
         self.assertIn("unknown argument '--bogus'", attended.stderr())
-
-        def dismissed():
-            if attended.process.poll() is not None:
-                return True
-            self.display.run("xdotool", "windowfocus", window, check=False)
-            self.display.run("xdotool", "key", "Return", check=False)
-            return False
-        wait_for(dismissed, interval=0.5, what="the program to end once the box is dismissed")
+        self.dismiss(attended, window)
         self.assertEqual(attended.wait_exit(), 4)
+
+    @unittest.skipUnless(hasattr(os, "geteuid") and os.geteuid() == 0, "mounting a small tmpfs needs root")
+    def test_a_final_save_that_fails_shows_its_reason_in_a_message_box(self):
+        wd = make_workdir(SETTINGS)
+        self.addCleanup(shutil.rmtree, wd, ignore_errors=True)
+        disk = os.path.join(wd, "disk")
+        os.mkdir(disk)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", disk], check=True, timeout=TIMEOUT)
+        self.addCleanup(subprocess.run, ["umount", disk], timeout=TIMEOUT)
+        p = self.play(workdir=wd, args=["--world", "disk/w.db"], env={"VELDMARROW_UNATTENDED": "0"})
+        # The disk fills up: digging can no longer be saved.
+        try:
+            with open(os.path.join(disk, "filler"), "wb") as f:
+                while True:
+                    f.write(bytes(4096))
+                    f.flush()
+        except OSError:
+            pass
+        p.look(0, 60)
+        p.dig(3)
+        p.key("Escape")
+        window = self.message_box(p)
+        self.assertRegex(p.errors()[-1], r'world "disk/w.db": \d+ changed chunks were not saved')
+        self.dismiss(p, window)
+        self.assertEqual(p.wait_exit(), 11)
+
+    @unittest.skipUnless(CONSOLE_PARENT, "no console_parent helper (VELDMARROW_CONSOLE_PARENT)")
+    def test_started_from_a_console_it_answers_there(self):
+        # As from cmd: no console of its own and no standard handles; what it
+        # says must reach the console it was started from.
+        wd = make_workdir(SETTINGS)
+        self.addCleanup(shutil.rmtree, wd, ignore_errors=True)
+        env = dict(self.display.env(), LC_ALL="C.UTF-8")
+        for args, status, shown in ((["--version"], 0, "Veldmarrow " + program_version()),
+                                    (["--help"], 0, "  --world FILE     play in the world kept in FILE"),
+                                    (["--мир"], 4, "veldmarrow: unknown argument '--мир'")):
+            with self.subTest(args=args):
+                run = subprocess.run(RUNNER + [CONSOLE_PARENT, BINARY] + args, cwd=wd, env=env, capture_output=True,
+                                     timeout=TIMEOUT)
+                console = run.stdout.decode("utf-8", errors="replace")
+                self.assertEqual(run.returncode, status, console + run.stderr.decode(errors="replace"))
+                self.assertIn(shown, console)
 
     def test_window_larger_than_the_screen_keeps_its_title_bar_and_its_size(self):
         # The default 1024 x 768 on a 1024 x 768 screen: with its frame it

@@ -94,8 +94,13 @@ class WorldTest(DisplayPerTest):
 
     def test_dug_world_resumes_with_the_same_terrain_and_picture(self):
         wd = self.workdir()
-        p = self.start(wd, "--world", "w.db")
-        self.assertTrue(self.line(p, "New world \"w.db\": seed 20261209"))
+        # Any letters in the name (Wine reads the arguments by the locale).
+        name, utf8 = "мир 世界.db", {"LC_ALL": "C.UTF-8"}
+        # An empty file (made by hand, or left by a failed start) is no world
+        # yet: the new one takes its place.
+        open(os.path.join(wd, name), "wb").close()
+        p = self.start(wd, "--world", name, env=dict(SEED, **utf8))
+        self.assertTrue(self.line(p, "New world \"%s\": seed 20261209" % name))
         self.enter_play(p)
         fresh = p.window_image()
         p.dig(6)
@@ -106,10 +111,10 @@ class WorldTest(DisplayPerTest):
         saved = self.line(p, "World saved at the end: ")
         self.assertEqual(p.errors(), ["Moxwell started..."])
         self.assertEqual(sorted(os.listdir(wd)), ["error.txt", "log.txt", "menu.bmp", "settings.lua", "splash.png",
-                                                  "w.db"])
+                                                  name])
 
         # Another seed in the environment: the world's own seed wins.
-        again = self.start(wd, "--world", "w.db", env={"VELDMARROW_SEED": "1"})
+        again = self.start(wd, "--world", name, env=dict(utf8, VELDMARROW_SEED="1"))
         self.enter_play(again)
         resumed = self.settled_picture(again)
         loaded = self.line(again, "World loaded: ")
