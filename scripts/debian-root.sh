@@ -85,10 +85,11 @@ debian_root_unpack() {
   # Links, not the shared folder itself: apt locks its package cache while it
   # installs or purges, and runs side by side (other checkouts' too) would
   # fail on each other's lock. What a run downloads is added back at exit.
-  local debs=("$archives"/*.deb)
+  # (-f: debootstrap left its own packages there.)
+  local debs=("$archives"/*.deb) link=-l
+  [[ $(stat -c %d "$archives") == $(stat -c %d "$top/var/cache/apt/archives") ]] || link=
   if [[ -e ${debs[0]} ]]; then
-    cp -l "${debs[@]}" "$top/var/cache/apt/archives/" 2>/dev/null ||
-      cp "${debs[@]}" "$top/var/cache/apt/archives/" || return 1
+    cp -f $link "${debs[@]}" "$top/var/cache/apt/archives/" || return 1
   fi
   mount --bind "$1" "$top/mnt/src" && mount -o remount,bind,ro "$top/mnt/src" &&
     mount -t proc proc "$top/proc" && mount --rbind /sys "$top/sys" &&
