@@ -72,8 +72,8 @@ make_root() {
 }
 
 # debian_root_unpack SOURCE: a new root in $top from the cached tarball, with
-# SOURCE bound read-only at /mnt/src, the package cache bound in and the
-# kernel's file systems mounted; removed at exit.
+# SOURCE bound read-only at /mnt/src, the cached packages linked into its own
+# package cache and the kernel's file systems mounted; removed at exit.
 debian_root_unpack() {
   top=$(mktemp -d /var/tmp/veldmarrow-root.XXXXXX) || return 1
   trap debian_root_remove EXIT
@@ -81,16 +81,30 @@ debian_root_unpack() {
   # must reach inside.
   tar -C "$top" -xf "$tarball" && chmod 755 "$top" || return 1
   cp /etc/resolv.conf "$top/etc/resolv.conf"
-  mkdir -p "$top/mnt/src"
+  mkdir -p "$top/mnt/src" "$top/var/cache/apt/archives/partial"
+  # Links, not the shared folder itself: apt locks its package cache while it
+  # installs or purges, and runs side by side (other checkouts' too) would
+  # fail on each other's lock. What a run downloads is added back at exit.
+  # (-f: debootstrap left its own packages there.)
+  local debs=("$archives"/*.deb) link=-l
+  [[ $(stat -c %d "$archives") == $(stat -c %d "$top/var/cache/apt/archives") ]] || link=
+  if [[ -e ${debs[0]} ]]; then
+    cp -f $link "${debs[@]}" "$top/var/cache/apt/archives/" || return 1
+  fi
   mount --bind "$1" "$top/mnt/src" && mount -o remount,bind,ro "$top/mnt/src" &&
-    mount --bind "$archives" "$top/var/cache/apt/archives" &&
     mount -t proc proc "$top/proc" && mount --rbind /sys "$top/sys" &&
     mount --bind /dev "$top/dev" && mount --bind /dev/pts "$top/dev/pts"
 }
 
 debian_root_remove() {
-  local m
-  for m in var/cache/apt/archives mnt/src dev/pts dev sys proc; do umount -l "$top/$m" 2>/dev/null; done
+  local m f new
+  for m in mnt/src dev/pts dev sys proc; do umount -l "$top/$m" 2>/dev/null; done
+  # New downloads into the shared cache, each whole or not at all.
+  for f in "$top"/var/cache/apt/archives/*.deb; do
+    [[ -f $f && ! -e $archives/${f##*/} ]] || continue
+    new=$(mktemp "$archives/partial/${f##*/}.XXXXXX") &&
+      { cp "$f" "$new" && chmod 644 "$new" && mv "$new" "$archives/${f##*/}" || rm -f "$new"; }
+  done
   # Never remove through a mount that is still there: the checkout and the
   # package cache are on the same file system as the root.
   if grep -q " $top/" /proc/mounts; then

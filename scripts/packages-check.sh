@@ -46,8 +46,9 @@ wait_until() { # SECONDS COMMAND...: polls until COMMAND succeeds
   local deadline=$((SECONDS + $1)); shift
   until "$@"; do [ $SECONDS -lt $deadline ] || return 1; sleep 0.2; done
 }
-# The display number comes from Xvfb itself: the root shares the host's
-# network, where other displays run.
+# The display number comes from Xvfb itself; the run has a network of its
+# own (as_player), so the X servers of the host's other runs, whose
+# abstract sockets a shared network would show, are out of its reach.
 rm -f "$HOME/display"
 Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$HOME/display" 2>/dev/null &
 xvfb=$!
@@ -76,7 +77,7 @@ echo "$status"
 PLAY
 chmod +x /home/player/play.sh
 mkdir -p /home/player/demos && chown -R player: /home/player
-as_player() { runuser -u player -- env -i HOME=/home/player PATH=/usr/local/bin:/usr/bin:/bin:/usr/games LANG=C.UTF-8 "$@"; }
+as_player() { unshare --net runuser -u player -- env -i HOME=/home/player PATH=/usr/local/bin:/usr/bin:/bin:/usr/games LANG=C.UTF-8 "$@"; }
 folder=/home/player/.local/share/veldmarrow
 
 status=$(as_player /home/player/play.sh /home/player/demos veldmarrow --record mine.demo | tail -n 1)
