@@ -9,6 +9,9 @@ set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
 set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
 set(CMAKE_LIBRARY_ARCHITECTURE aarch64-linux-gnu)
+# pkg-config reads the arm64 packages' files, not the native ones: CMake's
+# newer find modules (SQLite's since 3.30) take their library folder from it.
+set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgconfig)
 
 # Debian's SDL 1.2 and SDL_image development packages cannot be installed for
 # two architectures at once (each brings its own sdl-config), so the build
