@@ -24,8 +24,9 @@ SEED = {"VELDMARROW_SEED": "20261207"}
 PREFIX = "timeGetTime delta: "
 
 
-def first_frame_latency(display, command):
-    program = Program(display, settings=SETTINGS, env=SEED, binary=command[-1], runner=command[:-1])
+def key_to_first_frame(display, program):
+    """Seconds from a key on the splash to the program's first play frame;
+    closes the program."""
     try:
         program.wait_window()
         program.wait_log("IntroState Init")
@@ -38,6 +39,11 @@ def first_frame_latency(display, command):
         return time.monotonic() - sent
     finally:
         program.close()
+
+
+def first_frame_latency(display, command):
+    return key_to_first_frame(
+        display, Program(display, settings=SETTINGS, env=SEED, binary=command[-1], runner=command[:-1]))
 
 
 def frame_times(display, command, passes):

@@ -20,29 +20,14 @@ import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import BINARY, Program, VirtualDisplay, wait_for  # noqa: E402
-
-SETTINGS = "screenWidth = 800 screenHeight = 600 fullscreen = false antialiasing = 0 vsync = false\n"
-PREFIX = "timeGetTime delta: "
+from harness import Program, VirtualDisplay  # noqa: E402
+from play_bench import PREFIX, SETTINGS, key_to_first_frame  # noqa: E402
 
 
 def first_frame(display, seed, args):
-    program = Program(display, settings=SETTINGS, env={"VELDMARROW_SEED": seed}, args=args)
-    try:
-        program.wait_window()
-        program.wait_log("IntroState Init")
-        time.sleep(0.5)
-        program.focus_pointer()
-        sent = time.monotonic()
-        display.run("xdotool", "key", "space")
-        wait_for(lambda: any(l.startswith(PREFIX) for l in program.log()), interval=0.002,
-                 what="the first play frame")
-        return time.monotonic() - sent
-    finally:
-        program.close()
+    return key_to_first_frame(display, Program(display, settings=SETTINGS, env={"VELDMARROW_SEED": seed}, args=args))
 
 
 def untouched_world(display, seed, path):
