@@ -79,8 +79,15 @@ chmod +x /home/player/play.sh
 mkdir -p /home/player/demos && chown -R player: /home/player
 as_player() { unshare --net runuser -u player -- env -i HOME=/home/player PATH=/usr/local/bin:/usr/bin:/bin:/usr/games LANG=C.UTF-8 "$@"; }
 folder=/home/player/.local/share/veldmarrow
+# A failed run shows what the program said before the root is thrown away.
+explain() {
+  [ "$1" = 0 ] && return
+  echo "# stderr:"; tail -n 10 /home/player/stderr.txt 2>/dev/null | sed 's/^/#   /'
+  echo "# log.txt:"; tail -n 10 "$folder/log.txt" 2>/dev/null | sed 's/^/#   /'
+}
 
 status=$(as_player /home/player/play.sh /home/player/demos veldmarrow --record mine.demo | tail -n 1)
+explain "$status"
 check "as a fresh user: splash, play, Escape, status 0 (got $status)" [ "$status" = 0 ]
 check "the first start put the default settings.lua in ~/.local/share/veldmarrow" \
   cmp -s /usr/share/games/veldmarrow/settings.lua "$folder/settings.lua"
@@ -96,6 +103,7 @@ check "nothing else was written to the home folder" [ -z "$others" ]
 # The menu entry's command, after the user has changed a setting.
 sed -i 's/^screenWidth = .*/screenWidth = 640/' "$folder/settings.lua"
 status=$(as_player /home/player/play.sh /home/player $exec_line | tail -n 1)
+explain "$status"
 check "the menu entry's Exec line ($exec_line) starts it the same way, status 0 (got $status)" [ "$status" = 0 ]
 check "the user's changed settings.lua is kept and used" grep -q '^settings.lua: 640x' "$folder/log.txt"
 
