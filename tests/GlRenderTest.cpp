@@ -31,10 +31,14 @@ std::vector<unsigned char> ReadFrame()
     return pixels;
 }
 
-// Keeps a frame as a PPM picture for a person to look at.
+// Keeps a frame as a PPM picture for a person to look at, in the folder
+// VELDMARROW_FRAMES names; a plain test run leaves no file behind.
 void SaveFrame(const std::string& name, const std::vector<unsigned char>& frame)
 {
-    const std::string path = ::testing::TempDir() + "veldmarrow-" + name + ".ppm";
+    const char* folder = std::getenv("VELDMARROW_FRAMES");
+    if (folder == nullptr || folder[0] == '\0')
+        return;
+    const std::string path = std::string(folder) + "/veldmarrow-" + name + ".ppm";
     if (FILE* f = std::fopen(path.c_str(), "wb")) {
         std::fprintf(f, "P6 %d %d 255\n", Width, Height);
         for (int y = Height - 1; y >= 0; --y)
