@@ -8,17 +8,19 @@ import tempfile
 import unittest
 import zlib
 
-from harness import DATA, OneDisplayTest, Program
+from harness import DATA, TIMEOUT, OneDisplayTest, Program
 
 SIZE = "screenWidth = 320 screenHeight = 240 "
 
 
 def image(*convert_args):
-    """Bytes of an image made by ImageMagick from the splash picture."""
+    """Bytes of an image made by ImageMagick from the splash picture. Its
+    deadline follows the harness's, which a loaded stage raises: the largest
+    picture takes ImageMagick minutes on a busy machine."""
     with tempfile.TemporaryDirectory() as work:
         out = os.path.join(work, "out")
         subprocess.run(["convert", os.path.join(DATA, "splash.png")] + list(convert_args[:-1]) +
-                       [convert_args[-1].replace("OUT", out)], check=True, timeout=120)
+                       [convert_args[-1].replace("OUT", out)], check=True, timeout=max(120, 2 * TIMEOUT))
         with open(out, "rb") as f:
             return f.read()
 
