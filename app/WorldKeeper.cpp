@@ -6,6 +6,7 @@
 #include "core/ExitStatus.h"
 #include "core/Fatal.h"
 #include "core/Platform.h"
+#include "core/PrintableText.h"
 #include "states/TimedemoReport.h"
 #include "world/BasicMapGenerator.h"
 
@@ -57,6 +58,13 @@ void WorldKeeper::AfterPass(Clock::time_point now)
 {
     if (!file || replay || !file->Following())
         return;
+    const std::string notice = file->TakeNotice();
+    if (!notice.empty())
+        Say(notice, true);
+    // The log is folded into the file off this thread; nothing else
+    // touches the file until that is done, and no pass waits for it.
+    if (file->Folding())
+        return;
     if (!inRound) {
         if (!file->HasChanges())
             return;
@@ -67,7 +75,7 @@ void WorldKeeper::AfterPass(Clock::time_point now)
         }
         if (now - oldestUnsaved < CommitAfter)
             return;
-        file->BeginRound();
+        roundLeftChanges = !file->BeginRound();
         inRound = true;
         roundReady = false;
         roundBegan = now;
@@ -78,23 +86,32 @@ void WorldKeeper::AfterPass(Clock::time_point now)
             roundReady = file->Prepare(1);
         while (!roundReady && ThreadCpuMilliseconds() - start < PrepareBudgetMs);
     } else {
-        // The transaction gets a pass of its own.
+        // The transaction gets a pass of its own, and so does a fold.
         inRound = false;
         std::string reason;
         if (file->Commit(reason)) {
             Committed("World saved");
             if (failing)
-                Say("world \"" + file->Path() + "\" saved again", true);
+                Say("world " + QuotedName(file->Path()) + " saved again", true);
             failing = false;
+            if (file->LogBytes() >= WorldFormat::FoldAbove)
+                file->BeginFold();
         } else if (!failing) {
             failing = true;
             Say(reason + "; play goes on and saving is tried again", true);
         }
-        // What changed while this round was prepared is already waiting.
+        // What changed while this round was prepared is already waiting;
+        // what a full round left behind is taken at once.
         hasOldest = file->HasChanges();
-        oldestUnsaved = failing ? now : roundBegan;
+        oldestUnsaved = failing ? now : roundLeftChanges ? now - CommitAfter : roundBegan;
     }
     saveTimes.push_back(ThreadCpuMilliseconds() - start);
+}
+
+void WorldKeeper::Abandon()
+{
+    if (file)
+        file->Abandon();
 }
 
 int WorldKeeper::Finish(std::string& told)
@@ -108,10 +125,16 @@ int WorldKeeper::Finish(std::string& told)
     if (file->Close(reason)) {
         if (following)
             Committed("World saved at the end");
+        // Saved, though its log could not be folded in: the player must know why the disk holds more.
+        const std::string notice = file->TakeNotice();
+        if (!notice.empty()) {
+            Say(notice, true);
+            told = "Veldmarrow: " + notice;
+        }
         file.reset();
         return ExitStatus::Normal;
     }
-    told = "world \"" + file->Path() + "\": " + std::to_string(unsaved) + " changed chunks were not saved (" + reason +
+    told = "world " + QuotedName(file->Path()) + ": " + std::to_string(unsaved) + " changed chunks were not saved (" + reason +
            "); the last good save was at " + lastGood;
     Say(told, true);
     told = "Veldmarrow: " + told;

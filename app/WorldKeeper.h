@@ -32,8 +32,13 @@ public:
     // At the end of the run, while the map still exists: commits
     // everything and closes the file. Returns ExitStatus::Normal, or WorldNotSaved
     // after saying what was not saved and when the last good save was; that
-    // line is then in `told`, for the user who has no terminal.
+    // line is then in `told`, for the user who has no terminal. A save whose
+    // log could not be folded into the file is Normal, and said in `told` too.
     int Finish(std::string& told);
+
+    // The program ends early, before or during play, without saving: a
+    // world this run created and play never began in is not kept.
+    void Abandon();
 
     // Processor time in milliseconds each pass spent saving (passes that
     // saved nothing are not counted).
@@ -45,6 +50,7 @@ private:
     std::streambuf* terminal = nullptr;
     bool inRound = false;
     bool roundReady = false; // every chunk of the round prepared: commit next
+    bool roundLeftChanges = false; // the round was full: more wait
     bool hasOldest = false;
     Clock::time_point oldestUnsaved;
     Clock::time_point roundBegan;

@@ -78,6 +78,13 @@ int FinishDemo(DemoRun& run, std::streambuf* terminalBuffer, std::string& reason
 
 WorldKeeper* keeperForDisplayLoss = nullptr;
 
+// The program ends early without saving: a new world never played in goes.
+void AbandonWorldOnEarlyEnding()
+{
+    if (keeperForDisplayLoss != nullptr)
+        keeperForDisplayLoss->Abandon();
+}
+
 // The display is gone but the world is still in memory: save it.
 void SaveWorldOnDisplayLoss()
 {
@@ -177,6 +184,7 @@ int Run(int argc, char* argv[])
         playState.world = keeper.File();
         keeperForDisplayLoss = &keeper;
         SetDisplayLostAction(SaveWorldOnDisplayLoss);
+        SetEarlyEndingAction(AbandonWorldOnEarlyEnding);
     }
     engine.Init();
     if (demo.replay) {
@@ -203,6 +211,7 @@ int Run(int argc, char* argv[])
 
     // Every clean ending saves the world first, while the map still exists.
     SetDisplayLostAction(nullptr);
+    SetEarlyEndingAction(nullptr);
     std::string notSaved;
     const int saved = keeper.Finish(notSaved);
     playState.world = nullptr;
@@ -214,7 +223,7 @@ int Run(int argc, char* argv[])
         FatalExit(ending, reason);
     // Already in error.txt and on the terminal; the box is for a user
     // who started the program by double-click, as every other failure.
-    if (saved != ExitStatus::Normal)
+    if (!notSaved.empty())
         TellUser(notSaved);
     return saved;
 }

@@ -12,6 +12,8 @@ namespace {
 // -1 until decided; a plain int, read from the fault handlers.
 volatile int unattended = -1;
 
+void (*earlyEndingAction)() = nullptr;
+
 } // namespace
 
 bool Unattended()
@@ -34,10 +36,20 @@ void TellUser(const std::string& message)
         ShowErrorMessage(message.c_str());
 }
 
+void SetEarlyEndingAction(void (*action)())
+{
+    earlyEndingAction = action;
+}
+
 void FatalExit(int status, const std::string& reason)
 {
     const std::string line = "Veldmarrow: " + reason;
     std::cerr << line << std::endl;
+    // Once: the action may itself end early.
+    void (*action)() = earlyEndingAction;
+    earlyEndingAction = nullptr;
+    if (action != nullptr)
+        action();
     TellUser(line);
     ExitProcessWithStatus(status);
 }

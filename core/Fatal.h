@@ -6,6 +6,10 @@
 // tells the user (see TellUser), then ends the process with `status`.
 [[noreturn]] void FatalExit(int status, const std::string& reason);
 
+// An action FatalExit runs once the line is written, before the process
+// ends (what the program must undo when it ends early); null for none.
+void SetEarlyEndingAction(void (*action)());
+
 // Shows `message` where a user who started the program by double-click sees
 // it (a message box on Windows; elsewhere the terminal and error.txt already
 // hold it), and waits until it is acknowledged. Nothing when unattended.

@@ -2,8 +2,10 @@
 #include "core/Platform.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -189,9 +191,99 @@ std::string ErrorText(int error)
     return std::strerror(error);
 }
 
-bool MoveIntoPlace(const char* from, const char* to)
+bool MoveToFreeName(const char* from, const char* to, int& error)
 {
-    return std::rename(from, to) == 0;
+    error = 0;
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) != 0) {
+        error = errno;
+        if (error == EINVAL || error == ENOSYS) {
+            // A file system without it: a hard link is never made over a name either.
+            error = link(from, to) == 0 ? 0 : errno;
+            if (error == 0)
+                unlink(from);
+        }
+    }
+    if (error != 0)
+        return false;
+    SyncFolderOf(to);
+    return true;
+}
+
+namespace {
+
+// Past SQLite's lock bytes (1 GiB to 1 GiB + 511) and any world's data.
+constexpr off_t ProgramLockByte = 0x60000000;
+
+// The lock on an open file description, not the process: SQLite closing
+// its own descriptors of the file never drops it (nor it SQLite's locks).
+// Without such locks (kernels before 3.15), flock, which is apart from
+// SQLite's fcntl locks as well.
+int TakeLock(int fd, FileLock kind)
+{
+#ifdef F_OFD_SETLK
+    struct flock lock {};
+    lock.l_type = kind == FileLock::Exclusive ? F_WRLCK : F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = ProgramLockByte;
+    lock.l_len = 1;
+    if (fcntl(fd, F_OFD_SETLK, &lock) == 0)
+        return 0;
+    if (errno != EINVAL)
+        return errno == EACCES || errno == EAGAIN ? EWOULDBLOCK : errno;
+#endif
+    if (flock(fd, (kind == FileLock::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0)
+        return 0;
+    return errno == EWOULDBLOCK ? EWOULDBLOCK : errno;
+}
+
+LockedFile OpenAndLock(const char* path, int flags, FileLock kind, int& error)
+{
+    const int fd = open(path, flags | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) {
+        error = errno;
+        return NoLockedFile;
+    }
+    error = TakeLock(fd, kind);
+    if (error != 0) {
+        if ((flags & O_CREAT) != 0)
+            unlink(path);
+        close(fd);
+        return NoLockedFile;
+    }
+    return fd;
+}
+
+} // namespace
+
+LockedFile OpenLocked(const char* path, FileLock lock, int& error)
+{
+    return OpenAndLock(path, lock == FileLock::Exclusive ? O_RDWR : O_RDONLY, lock, error);
+}
+
+LockedFile CreateLocked(const char* path, int& error)
+{
+    return OpenAndLock(path, O_RDWR | O_CREAT | O_EXCL, FileLock::Exclusive, error);
+}
+
+bool IsLockedFile(LockedFile file, const char* path)
+{
+    struct stat held {}, named {};
+    return file != NoLockedFile && fstat(static_cast<int>(file), &held) == 0 && stat(path, &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+bool RemoveLockedFile(LockedFile& file, const char* path)
+{
+    const bool removed = IsLockedFile(file, path) && unlink(path) == 0;
+    CloseLocked(file);
+    return removed;
+}
+
+void CloseLocked(LockedFile& file)
+{
+    if (file != NoLockedFile)
+        close(static_cast<int>(file));
+    file = NoLockedFile;
 }
 
 void SyncFolderOf(const char* path)

@@ -342,30 +342,124 @@ std::string ErrorText(int error)
     return std::strerror(error);
 }
 
-bool MoveIntoPlace(const char* from, const char* to)
+namespace {
+
+// The errno value for a Windows error code.
+int ErrnoOf(DWORD code)
+{
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return ENOENT;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
+    case ERROR_ACCESS_DENIED:
+        return EACCES;
+    case ERROR_SHARING_VIOLATION:
+        return EBUSY;
+    case ERROR_LOCK_VIOLATION:
+        return EWOULDBLOCK;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_WRITE_PROTECT:
+        return EROFS;
+    default:
+        return EIO;
+    }
+}
+
+// Past SQLite's lock bytes (1 GiB to 1 GiB + 511) and any world's data:
+// Windows locks keep others from reading and writing the bytes they cover.
+constexpr DWORD ProgramLockByte = 0x60000000;
+
+// Shared with every other opener, deletion included, so that the file can
+// still be moved to its name while the lock is held.
+LockedFile OpenAndLock(const char* path, DWORD access, DWORD disposition, FileLock kind, int& error)
+{
+    const std::wstring name = WideName(path);
+    const HANDLE file = CreateFileW(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = ErrnoOf(GetLastError());
+        return NoLockedFile;
+    }
+    OVERLAPPED at{};
+    at.Offset = ProgramLockByte;
+    const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (kind == FileLock::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+    if (!LockFileEx(file, flags, 0, 1, 0, &at)) {
+        error = ErrnoOf(GetLastError());
+        CloseHandle(file);
+        if (disposition == CREATE_NEW)
+            DeleteFileW(name.c_str());
+        return NoLockedFile;
+    }
+    error = 0;
+    return reinterpret_cast<LockedFile>(file);
+}
+
+bool FileIdentity(HANDLE file, BY_HANDLE_FILE_INFORMATION& info)
+{
+    return file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info);
+}
+
+} // namespace
+
+bool MoveToFreeName(const char* from, const char* to, int& error)
 {
     // Write-through: the rename is on disk when this returns, so there is no
-    // folder to flush afterwards.
-    const std::wstring source = WideName(from), target = WideName(to);
-    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+    // folder to flush afterwards. Without MOVEFILE_REPLACE_EXISTING nothing
+    // at `to` is ever replaced.
+    if (MoveFileExW(WideName(from).c_str(), WideName(to).c_str(), MOVEFILE_WRITE_THROUGH)) {
+        error = 0;
         return true;
-    DWORD code = GetLastError();
-    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) {
-        // An empty file holds nothing to lose and is replaced, as rename()
-        // does elsewhere; one that has content is never replaced.
-        WIN32_FILE_ATTRIBUTE_DATA there;
-        if (GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &there) &&
-            (there.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && there.nFileSizeHigh == 0 &&
-            there.nFileSizeLow == 0) {
-            if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-                return true;
-            code = GetLastError();
-        }
     }
-    errno = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? EEXIST
-            : code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL ? ENOSPC
-                                                                        : EACCES;
+    error = ErrnoOf(GetLastError());
     return false;
+}
+
+LockedFile OpenLocked(const char* path, FileLock lock, int& error)
+{
+    const DWORD access = lock == FileLock::Exclusive ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
+    return OpenAndLock(path, access, OPEN_EXISTING, lock, error);
+}
+
+LockedFile CreateLocked(const char* path, int& error)
+{
+    return OpenAndLock(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, FileLock::Exclusive, error);
+}
+
+bool IsLockedFile(LockedFile file, const char* path)
+{
+    if (file == NoLockedFile)
+        return false;
+    const HANDLE named = CreateFileW(WideName(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION a{}, b{};
+    const bool same = FileIdentity(reinterpret_cast<HANDLE>(file), a) && FileIdentity(named, b) &&
+                      a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+                      a.nFileIndexLow == b.nFileIndexLow;
+    if (named != INVALID_HANDLE_VALUE)
+        CloseHandle(named);
+    return same;
+}
+
+bool RemoveLockedFile(LockedFile& file, const char* path)
+{
+    // Windows keeps the name of a file deleted while open until its last
+    // handle closes: closed first, then removed.
+    const bool same = IsLockedFile(file, path);
+    CloseLocked(file);
+    return same && DeleteFileW(WideName(path).c_str());
+}
+
+void CloseLocked(LockedFile& file)
+{
+    if (file != NoLockedFile)
+        CloseHandle(reinterpret_cast<HANDLE>(file));
+    file = NoLockedFile;
 }
 
 void SyncFolderOf(const char*) {}

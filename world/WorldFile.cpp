@@ -2,7 +2,6 @@
 #include "world/WorldFile.h"
 
 #include <sqlite3.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,14 +12,12 @@
 #include <system_error>
 
 #include "core/Platform.h"
+#include "core/PrintableText.h"
 #include "core/Utf8Path.h"
 #include "core/Version.h"
+#include "world/ChunkCodec.h"
 
 namespace {
-
-// Level 6 is zlib's default: a chunk in about 0.1 ms, and the file stays
-// within a few percent of what level 9 gives.
-const int CompressionLevel = 6;
 
 const char* const Schema =
     "CREATE TABLE world ("
@@ -41,7 +38,36 @@ const char* const Schema =
 
 const char* const Now = "strftime('%Y-%m-%d %H:%M:%S UTC', 'now')";
 
-std::string Quoted(const std::string& path) { return "world \"" + path + "\""; }
+std::string Quoted(const std::string& path) { return "world " + QuotedName(path); }
+
+namespace fs = std::filesystem;
+
+bool Exists(const std::string& file)
+{
+    std::error_code error;
+    return fs::exists(Utf8Path(file), error);
+}
+
+std::uintmax_t SizeOf(const std::string& file)
+{
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(Utf8Path(file), error);
+    return error ? 0 : size;
+}
+
+// The errno value of opening `file` for reading; 0 when it can be read.
+int ReadError(const std::string& file)
+{
+    errno = 0;
+    std::ifstream in(Utf8Path(file), std::ios::binary);
+    return in ? 0 : errno != 0 ? errno : EACCES;
+}
+
+// The frames of a log in bytes: its header, then each page with its own.
+std::size_t LogSize(int frames, int pageSize)
+{
+    return frames <= 0 ? 0 : 32 + static_cast<std::size_t>(frames) * (static_cast<std::size_t>(pageSize) + 24);
+}
 
 // One statement, finalised however it ends.
 class Statement {
@@ -126,7 +152,7 @@ std::uint64_t Mix(std::uint64_t h)
 std::uint64_t ChunkHash(const std::uint8_t* bytes, int chunkNumber)
 {
     std::uint64_t h = 0xCBF29CE484222325ull;
-    for (int i = 0; i < WorldFormat::ChunkBytes; i += 8) {
+    for (int i = 0; i < ChunkCodec::Bytes; i += 8) {
         std::uint64_t w = 0;
         for (int b = 7; b >= 0; --b)
             w = (w << 8) | bytes[i + b];
@@ -136,7 +162,11 @@ std::uint64_t ChunkHash(const std::uint8_t* bytes, int chunkNumber)
     return Mix(h ^ (static_cast<std::uint64_t>(chunkNumber) * 0x9E3779B97F4A7C15ull));
 }
 
-WorldFile::~WorldFile() { CloseDatabase(); }
+WorldFile::~WorldFile()
+{
+    EndFold();
+    CloseDatabase();
+}
 
 void WorldFile::CloseDatabase()
 {
@@ -148,102 +178,139 @@ void WorldFile::CloseDatabase()
     if (db != nullptr) {
         sqlite3_close_v2(db);
         db = nullptr;
-        // An empty log this program's open put beside the file goes with it.
-        std::error_code ignored;
-        const std::filesystem::path log = Utf8Path(path + "-wal");
-        if (addedLog && std::filesystem::exists(log, ignored) && std::filesystem::file_size(log, ignored) == 0)
-            std::filesystem::remove(log, ignored);
+        // An empty log goes with the file: a log this program's open put
+        // beside it, or one folded in whole. Still held by the lock, so no
+        // other program can have begun a log of its own meanwhile.
+        const std::string log = target + "-wal";
+        if (access == WorldAccess::ReadWrite && (addedLog || logFrames == 0) && Exists(log) && SizeOf(log) == 0) {
+            std::error_code ignored;
+            fs::remove(Utf8Path(log), ignored);
+        }
     }
 }
 
 WorldOpened WorldFile::Open(const std::string& worldPath, WorldAccess how, std::uint32_t newSeed, std::string& reason)
 {
-    namespace fs = std::filesystem;
     path = worldPath;
+    target = WorldTarget(path);
     access = how;
     const std::string name = Quoted(path);
-    std::error_code error;
-    // By its UTF-8 name, as SQLite opens it (on Windows too).
-    const fs::path file = Utf8Path(path);
-    const fs::file_status status = fs::status(file, error);
-    const bool exists = !error && fs::exists(status);
-    if (exists && fs::is_directory(status)) {
-        reason = name + " refused: it is a folder";
-        return WorldOpened::Refused;
-    }
-    if (exists && !fs::is_regular_file(status)) {
-        reason = name + " refused: not a regular file";
-        return WorldOpened::Refused;
-    }
-    const std::uintmax_t size = exists ? fs::file_size(file, error) : 0;
-    if (!exists || size == 0) {
-        if (how == WorldAccess::ReadOnly) {
-            reason = name + " refused: " + (exists ? "the file is empty" : "there is no such file");
+    if (how == WorldAccess::ReadWrite)
+        RemoveBuildingLeftovers(target);
+    // Another program may create or remove the file meanwhile: look again
+    // at what is there, a few times.
+    for (int look = 0; look < 4; ++look) {
+        std::error_code error;
+        const fs::file_status status = fs::status(Utf8Path(target), error);
+        const bool exists = fs::exists(status);
+        if (exists && fs::is_directory(status)) {
+            reason = name + " refused: it is a folder";
             return WorldOpened::Refused;
         }
-        // Nothing to lose: no file, or the empty remains of a failed start.
-        if (!Create(newSeed, reason))
+        if (exists && !fs::is_regular_file(status)) {
+            reason = name + " refused: not a regular file";
             return WorldOpened::Refused;
-        created = true;
-    } else {
+        }
+        if (!exists) {
+            if (how == WorldAccess::ReadOnly) {
+                reason = name + " refused: there is no such file";
+                return WorldOpened::Refused;
+            }
+            bool taken = false;
+            if (Create(newSeed, taken, reason)) {
+                created = true;
+                return Check(reason);
+            }
+            if (!taken)
+                return WorldOpened::Refused;
+            continue; // another program's new world took the name first
+        }
+        int why = 0;
+        const WorldLock::Taken taken =
+            lock.TakeExisting(target, how == WorldAccess::ReadWrite ? FileLock::Exclusive : FileLock::Shared, why);
+        if (taken == WorldLock::Taken::Held) {
+            reason = name + " is in use by another running Veldmarrow";
+            return WorldOpened::Held;
+        }
+        if (taken == WorldLock::Taken::Failed) {
+            if (why == ENOENT)
+                continue;
+            const int unreadable = ReadError(target);
+            if (unreadable != 0)
+                reason = name + " refused: the file cannot be read (" + ErrorText(unreadable) + ")";
+            else
+                reason = name + " refused: the file cannot be written (" + ErrorText(why) +
+                         "), so play in it would not be kept";
+            return WorldOpened::Refused;
+        }
+        if (SizeOf(target) != 0)
+            return Check(reason);
+        if (how == WorldAccess::ReadOnly) {
+            reason = name + " refused: the file is empty";
+            return WorldOpened::Refused;
+        }
+        // Nothing to lose: an empty file (made by hand, or the remains of a
+        // failed start) is made anew.
+        lock.RemoveAndRelease(target);
+    }
+    reason = name + " refused: other programs keep creating and removing it";
+    return WorldOpened::Refused;
+}
+
+WorldOpened WorldFile::Check(std::string& reason)
+{
+    const std::string name = Quoted(path);
+    const auto refuse = [&](WorldOpened result) {
+        CloseDatabase();
+        if (created)
+            lock.RemoveAndRelease(target);
+        lock.Release();
+        return result;
+    };
+    {
         // Look before SQLite does: it would take many files for an empty database.
         char header[16] = {};
-        std::ifstream probe(file, std::ios::binary);
+        std::ifstream probe(Utf8Path(target), std::ios::binary);
         probe.read(header, sizeof header);
         if (!probe || std::memcmp(header, "SQLite format 3", 16) != 0) {
             reason = name + " refused: not a Veldmarrow world (not an SQLite database)";
-            return WorldOpened::Refused;
+            return refuse(WorldOpened::Refused);
         }
-        if (how == WorldAccess::ReadWrite) {
-            // Opening for writing changes nothing; SQLite would quietly fall
-            // back to reading, and play would not be kept.
-            errno = 0;
-            std::fstream writable(file, std::ios::in | std::ios::out | std::ios::binary);
-            if (!writable) {
-                reason = name + " refused: the file cannot be written (" +
-                         (errno != 0 ? std::strerror(errno) : "access denied") + "), so play in it would not be kept";
-                return WorldOpened::Refused;
-            }
+    }
+    const std::string logPath = target + "-wal";
+    if (access == WorldAccess::ReadWrite) {
+        const int error = FolderWritable(target);
+        if (error != 0) {
+            reason = name + " refused: its folder " + QuotedName(FolderOf(target)) + " cannot be written (" +
+                     ErrorText(error) + "), and a world needs its log beside it";
+            return refuse(WorldOpened::Refused);
         }
+    } else if (SizeOf(logPath) > 0) {
+        // Nobody holds it, yet the file alone is not the whole world.
+        reason = name + " is not whole without its log: the last Veldmarrow to play in it was stopped before it "
+                        "finished saving (play in it once to finish)";
+        return refuse(WorldOpened::Held);
     }
     // SQLite creates the log beside the file when it reads it; a refused
-    // world must not gain one.
-    const std::string logPath = path + "-wal";
-    const bool hadLog = fs::exists(Utf8Path(logPath), error);
-    addedLog = how == WorldAccess::ReadWrite && !hadLog;
-    const auto refuse = [&](WorldOpened result) {
-        CloseDatabase();
-        return result;
-    };
-
-    if (how == WorldAccess::ReadOnly) {
-        // Read without a lock: a log beside the file means another program
-        // has it open, or the last one was stopped before it folded its log
-        // in, and the file alone is not the whole world.
-        const std::uintmax_t log = fs::file_size(Utf8Path(logPath), error);
-        if (!error && log > 0) {
-            reason = name + " is in use by another running Veldmarrow, or the last one to play in it was stopped "
-                            "before it finished saving (play in it once to finish)";
-            return WorldOpened::Held;
-        }
-    }
-    // Read-only opens the file as immutable: no lock, no log, nothing written beside it.
-    const std::string target = how == WorldAccess::ReadWrite ? path : ReadOnlyUri(path);
-    const int flags = how == WorldAccess::ReadWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
-    if (sqlite3_open_v2(target.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+    // world must not gain one. A replay reads the file as immutable: no
+    // lock of SQLite's, no log, nothing written beside it.
+    addedLog = access == WorldAccess::ReadWrite && !Exists(logPath);
+    const std::string file = access == WorldAccess::ReadWrite ? target : ReadOnlyUri(target);
+    const int flags =
+        access == WorldAccess::ReadWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+    if (sqlite3_open_v2(file.c_str(), &db, flags, nullptr) != SQLITE_OK) {
         reason = name + " refused: cannot open it: " + Why(db);
         return refuse(WorldOpened::Refused);
     }
-    // A file refused here must be left exactly as found: nothing folds the
-    // log into it on close unless the world was accepted.
+    // Checked read only: nothing folds a log into it on close, nothing
+    // changes its journal mode, header or time until it is accepted.
     sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-    std::string why;
-    // One program per world, refused at once rather than waiting; the lock
-    // is held from the first read to the close.
     sqlite3_busy_timeout(db, 0);
+    std::string why;
     if (!Execute(db,
-                 how == WorldAccess::ReadWrite
-                     ? "PRAGMA trusted_schema=OFF; PRAGMA cell_size_check=ON; PRAGMA locking_mode=EXCLUSIVE;"
+                 access == WorldAccess::ReadWrite
+                     ? "PRAGMA trusted_schema=OFF; PRAGMA cell_size_check=ON; PRAGMA locking_mode=EXCLUSIVE; "
+                       "PRAGMA query_only=ON;"
                      : "PRAGMA trusted_schema=OFF; PRAGMA cell_size_check=ON; PRAGMA query_only=ON;",
                  why)) {
         reason = name + " refused: " + why;
@@ -252,16 +319,10 @@ WorldOpened WorldFile::Open(const std::string& worldPath, WorldAccess how, std::
     const WorldOpened result = Inspect(reason);
     if (result != WorldOpened::Ok)
         return refuse(result);
-    if (how == WorldAccess::ReadWrite) {
-        if (sqlite3_db_readonly(db, "main") == 1) {
-            reason = name + " refused: the file cannot be written, so play in it would not be kept";
-            return refuse(WorldOpened::Refused);
-        }
-        if (!Execute(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", why)) {
-            reason = name + " refused: " + why;
-            return refuse(WorldOpened::Refused);
-        }
-    }
+    // The stored chunks are in memory: the file is opened again, for
+    // saving, only once the world is accepted (Load).
+    CloseDatabase();
+    opened = true;
     return WorldOpened::Ok;
 }
 
@@ -298,27 +359,34 @@ WorldOpened WorldFile::OpenImage(const std::uint8_t* data, std::size_t size, std
     return result;
 }
 
-bool WorldFile::Create(std::uint32_t seed, std::string& reason)
+bool WorldFile::Create(std::uint32_t seed, bool& taken, std::string& reason)
 {
-    // Built whole beside its final name, then renamed: a world file is
-    // either complete or absent, whenever the program is stopped.
+    // Built whole in a locked file of its own, then moved to its name where
+    // nothing is yet: a world file is either complete or absent, and held
+    // from its first byte, whenever and however the program is stopped.
+    taken = false;
     const std::string name = Quoted(path);
-    const std::string building = path + ".new";
-    RemoveCreatedFile(building.c_str()); // only ever this program's own leftovers
+    int error = 0;
+    if (!lock.CreateBeside(target, error)) {
+        reason = name + " cannot be created in the folder " + QuotedName(FolderOf(target)) + ": " + ErrorText(error);
+        return false;
+    }
+    const std::string building = lock.Building();
     sqlite3* fresh = nullptr;
     std::string why;
-    bool ok = sqlite3_open_v2(building.c_str(), &fresh, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) ==
-              SQLITE_OK;
+    bool ok = sqlite3_open_v2(building.c_str(), &fresh, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
     if (!ok)
         why = Why(fresh);
     const std::string facts = "INSERT INTO world VALUES (1, " + std::to_string(WorldFormat::Version) + ", '" +
                               ProgramVersion + "', " + std::to_string(seed) + ", " + std::to_string(MapWidth) +
                               ", " + std::to_string(MapDepth) + ", " + std::to_string(MapHeight) + ", NULL, 0, " +
                               Now + ", " + Now + ");";
-    const std::string script = "PRAGMA application_id=" + std::to_string(WorldFormat::ApplicationId) +
-                               "; PRAGMA user_version=" + std::to_string(WorldFormat::Version) +
-                               "; PRAGMA synchronous=FULL; BEGIN; " + Schema + facts +
-                               " COMMIT; PRAGMA journal_mode=WAL;";
+    // No journal: a file stopped half-built is never moved into place, and
+    // is removed as a leftover by the next start.
+    const std::string script = "PRAGMA journal_mode=OFF; PRAGMA synchronous=FULL; PRAGMA application_id=" +
+                               std::to_string(WorldFormat::ApplicationId) +
+                               "; PRAGMA user_version=" + std::to_string(WorldFormat::Version) + "; BEGIN; " + Schema +
+                               facts + " COMMIT;";
     if (ok && !Execute(fresh, script.c_str(), why))
         ok = false;
     if (ok && sqlite3_close(fresh) != SQLITE_OK) {
@@ -327,24 +395,16 @@ bool WorldFile::Create(std::uint32_t seed, std::string& reason)
     }
     fresh = ok ? nullptr : fresh;
     sqlite3_close_v2(fresh);
-    if (ok) {
-        std::error_code error;
-        if (std::filesystem::exists(Utf8Path(path), error) && std::filesystem::file_size(Utf8Path(path), error) != 0) {
-            why = "another program created the file meanwhile";
-            ok = false;
-        } else if (!MoveIntoPlace(building.c_str(), path.c_str())) {
-            why = "cannot rename the new file into place: " + std::string(std::strerror(errno));
-            ok = false;
-        }
+    if (ok && !lock.MoveIntoPlace(target, error)) {
+        taken = error == EEXIST;
+        why = "cannot move it into place: " + ErrorText(error);
+        ok = false;
     }
     if (!ok) {
-        RemoveCreatedFile(building.c_str());
-        RemoveCreatedFile((building + "-journal").c_str());
-        RemoveCreatedFile((building + "-wal").c_str());
+        lock.RemoveAndRelease(building);
         reason = name + " cannot be created: " + why;
         return false;
     }
-    SyncFolderOf(path.c_str());
     return true;
 }
 
@@ -455,9 +515,9 @@ WorldOpened WorldFile::Inspect(std::string& reason)
         facts.saved = text(9);
     }
 
-    chunksX = facts.width / WorldFormat::ChunkSide;
-    chunksY = facts.depth / WorldFormat::ChunkSide;
-    chunksZ = facts.height / WorldFormat::ChunkSide;
+    chunksX = facts.width / ChunkCodec::Side;
+    chunksY = facts.depth / ChunkCodec::Side;
+    chunksZ = facts.height / ChunkCodec::Side;
     const int chunkCount = chunksX * chunksY * chunksZ;
     stored.assign(chunkCount, false);
     storedCount = 0;
@@ -480,35 +540,13 @@ WorldOpened WorldFile::Inspect(std::string& reason)
             reason = name + chunk + " is not stored as bytes";
             return WorldOpened::Refused;
         }
-        const void* blob = sqlite3_column_blob(*rows, 1);
-        const int bytes = sqlite3_column_bytes(*rows, 1);
-        if (bytes <= 0 || static_cast<std::size_t>(bytes) > WorldFormat::MaxStoredChunk) {
-            reason = name + chunk + " is stored in " + std::to_string(bytes) + " bytes, more than a chunk can take";
+        std::vector<std::uint8_t> voxels(ChunkCodec::Bytes);
+        std::string wrong;
+        if (!ChunkCodec::Inflate(sqlite3_column_blob(*rows, 1), static_cast<std::size_t>(sqlite3_column_bytes(*rows, 1)),
+                                 voxels.data(), wrong)) {
+            reason = name + chunk + " " + wrong;
             return WorldOpened::Refused;
         }
-        std::vector<std::uint8_t> voxels(WorldFormat::ChunkBytes);
-        uLongf inflated = voxels.size();
-        // The output buffer is exactly one chunk: anything that would
-        // inflate further (a decompression bomb included) stops there.
-        const int z = uncompress(voxels.data(), &inflated, static_cast<const Bytef*>(blob), static_cast<uLong>(bytes));
-        if (z == Z_BUF_ERROR && inflated == voxels.size()) {
-            reason = name + chunk + " inflates to more than " + std::to_string(WorldFormat::ChunkBytes) + " bytes";
-            return WorldOpened::Refused;
-        }
-        if (z != Z_OK) {
-            reason = name + chunk + " does not inflate (zlib error " + std::to_string(z) + ")";
-            return WorldOpened::Refused;
-        }
-        if (inflated != voxels.size()) {
-            reason = name + chunk + " inflates to " + std::to_string(inflated) + " bytes, not " +
-                     std::to_string(WorldFormat::ChunkBytes);
-            return WorldOpened::Refused;
-        }
-        for (std::uint8_t v : voxels)
-            if (v > 3) {
-                reason = name + chunk + " holds a voxel of unknown type " + std::to_string(v);
-                return WorldOpened::Refused;
-            }
         stored[id] = true;
         ++storedCount;
         loaded.emplace_back(static_cast<int>(id), std::move(voxels));
@@ -526,13 +564,13 @@ WorldOpened WorldFile::Inspect(std::string& reason)
 
 int WorldFile::ChunkNumber(int x, int y, int z) const
 {
-    const int s = WorldFormat::ChunkSide;
+    const int s = ChunkCodec::Side;
     return ((z / s) * chunksY + y / s) * chunksX + x / s;
 }
 
 void WorldFile::ChunkBytes(int number, std::uint8_t* out) const
 {
-    const int s = WorldFormat::ChunkSide;
+    const int s = ChunkCodec::Side;
     const int cx = number % chunksX, cy = (number / chunksX) % chunksY, cz = number / (chunksX * chunksY);
     for (int z = 0; z < s; ++z)
         for (int y = 0; y < s; ++y) {
@@ -541,14 +579,14 @@ void WorldFile::ChunkBytes(int number, std::uint8_t* out) const
         }
 }
 
-bool WorldFile::Load(Map& target, std::string& reason)
+bool WorldFile::Load(Map& into, std::string& reason)
 {
-    if (db == nullptr || target.width != facts.width || target.depth != facts.depth || target.height != facts.height) {
+    if (!opened || into.width != facts.width || into.depth != facts.depth || into.height != facts.height) {
         reason = Quoted(path) + " cannot be loaded into this map";
         return false;
     }
-    map = &target;
-    const int s = WorldFormat::ChunkSide;
+    map = &into;
+    const int s = ChunkCodec::Side;
     for (const auto& chunk : loaded) {
         const int number = chunk.first;
         const int cx = number % chunksX, cy = (number / chunksX) % chunksY, cz = number / (chunksX * chunksY);
@@ -564,7 +602,7 @@ bool WorldFile::Load(Map& target, std::string& reason)
     const int count = chunksX * chunksY * chunksZ;
     hashes.resize(count);
     checksum = 0;
-    std::vector<std::uint8_t> bytes(WorldFormat::ChunkBytes);
+    std::vector<std::uint8_t> bytes(ChunkCodec::Bytes);
     for (int i = 0; i < count; ++i) {
         ChunkBytes(i, bytes.data());
         hashes[i] = ChunkHash(bytes.data(), i);
@@ -577,10 +615,14 @@ bool WorldFile::Load(Map& target, std::string& reason)
         reason = Quoted(path) + " refused: its seed " + std::to_string(facts.seed) +
                  " builds another terrain here (checksum " + text + ")";
         map = nullptr;
-        CloseDatabase();
         return false;
     }
     if (access == WorldAccess::ReadWrite) {
+        if (!OpenForSaving(reason)) {
+            map = nullptr;
+            CloseDatabase();
+            return false;
+        }
         dirty.assign(count, 0);
         map->observers.push_back(this);
         // The generated terrain's checksum is recorded at once, so that the
@@ -593,6 +635,157 @@ bool WorldFile::Load(Map& target, std::string& reason)
     return true;
 }
 
+bool WorldFile::OpenForSaving(std::string& reason)
+{
+    const std::string name = Quoted(path);
+    addedLog = !Exists(target + "-wal");
+    if (sqlite3_open_v2(target.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        reason = name + " cannot be opened for saving: " + Why(db);
+        return false;
+    }
+    // The log is folded in by Fold, never on close behind the program's back.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    sqlite3_busy_timeout(db, 0);
+    std::string why;
+    if (!Execute(db, "PRAGMA trusted_schema=OFF; PRAGMA cell_size_check=ON; PRAGMA locking_mode=EXCLUSIVE;", why)) {
+        reason = name + " cannot be opened for saving: " + why;
+        return false;
+    }
+    {
+        // SQLite's own lock too, from this read to the close: an older
+        // Veldmarrow knows only that one. The file must be as it was checked.
+        Statement row(db, "SELECT saves FROM world WHERE id = 1");
+        const int rc = row.Ok() ? row.Step() : row.PrepareResult();
+        if (rc != SQLITE_ROW) {
+            reason = name + (IsBusy(rc) ? " is in use by another program" : " cannot be opened for saving: " + Why(db));
+            return false;
+        }
+        if (sqlite3_column_int64(*row, 0) != facts.saves) {
+            reason = name + " was changed by another program while it was being opened";
+            return false;
+        }
+    }
+    if (sqlite3_db_readonly(db, "main") == 1) {
+        reason = name + " refused: the file cannot be written, so play in it would not be kept";
+        return false;
+    }
+    {
+        Statement wal(db, "PRAGMA journal_mode=WAL");
+        const unsigned char* mode = wal.Ok() && wal.Step() == SQLITE_ROW ? sqlite3_column_text(*wal, 0) : nullptr;
+        if (mode == nullptr || std::strcmp(reinterpret_cast<const char*>(mode), "wal") != 0) {
+            reason = name + " cannot keep its log beside it: " + Why(db);
+            return false;
+        }
+    }
+    {
+        Statement page(db, "PRAGMA page_size");
+        if (page.Ok() && page.Step() == SQLITE_ROW)
+            pageSize = sqlite3_column_int(*page, 0);
+    }
+    // Beside Fold's truncation, a bound on what a log reused from its start keeps.
+    if (!Execute(db,
+                 ("PRAGMA synchronous=NORMAL; PRAGMA journal_size_limit=" + std::to_string(WorldFormat::LogBound) + ";")
+                     .c_str(),
+                 why)) {
+        reason = name + " cannot be opened for saving: " + why;
+        return false;
+    }
+    // Replaces SQLite's own folding (at 1,000 pages, 4 MiB): the program
+    // folds the log itself, off the main thread (WorldKeeper).
+    sqlite3_wal_hook(db, &WorldFile::LogHook, this);
+    // A log an earlier session left (killed, or on a full disk) goes into
+    // the file now, before play adds to it.
+    logFrames = -1;
+    if (!Fold(why))
+        notice = FoldFailed(why) + "; play goes on, and folding is tried again after the next save";
+    return true;
+}
+
+int WorldFile::LogHook(void* file, sqlite3*, const char*, int frames)
+{
+    static_cast<WorldFile*>(file)->logFrames = frames;
+    return SQLITE_OK;
+}
+
+std::size_t WorldFile::LogBytes() const
+{
+    if (logFrames >= 0)
+        return LogSize(logFrames, pageSize);
+    return SizeOf(target + "-wal");
+}
+
+bool WorldFile::Fold(std::string& why)
+{
+    int frames = 0, folded = 0;
+    const int rc = sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, &frames, &folded);
+    if (rc == SQLITE_OK) {
+        logFrames = 0;
+        return true;
+    }
+    why = Why(db);
+    // What is still there, for the messages: the file's size says it.
+    logFrames = -1;
+    return false;
+}
+
+std::string WorldFile::FoldFailed(const std::string& why) const
+{
+    return Quoted(path) + ": its log " + QuotedName(target + "-wal") + " (" + std::to_string(LogBytes() / 1024) +
+           " KiB) could not be folded into the file: " + why + ". Nothing is lost: the world is whole in the two "
+           "files; keep them together, and free some disk space so that the next start can fold the log in";
+}
+
+void WorldFile::BeginFold()
+{
+    if (db == nullptr || folder.joinable())
+        return;
+    foldEnded = false;
+    foldFailure.clear();
+    if (sqlite3_threadsafe() == 0) {
+        // A library built without threads: folded here and now.
+        std::string why;
+        if (!Fold(why))
+            foldFailure = why;
+        foldEnded = true;
+        return;
+    }
+    folder = std::thread([this] {
+        std::string why;
+        if (!Fold(why))
+            foldFailure = why;
+        foldEnded = true;
+    });
+}
+
+bool WorldFile::Folding()
+{
+    if (folder.joinable()) {
+        if (!foldEnded)
+            return true;
+        folder.join();
+    }
+    if (foldEnded) {
+        foldEnded = false;
+        if (!foldFailure.empty() && notice.empty())
+            notice = FoldFailed(foldFailure) + "; play goes on, and folding is tried again after the next save";
+    }
+    return false;
+}
+
+void WorldFile::EndFold()
+{
+    if (folder.joinable())
+        folder.join();
+    Folding();
+}
+
+std::string WorldFile::TakeNotice()
+{
+    std::string told;
+    told.swap(notice);
+    return told;
+}
+
 void WorldFile::VoxelChanged(int x, int y, int z)
 {
     const int number = ChunkNumber(x, y, z);
@@ -602,15 +795,17 @@ void WorldFile::VoxelChanged(int x, int y, int z)
     }
 }
 
-void WorldFile::BeginRound()
+bool WorldFile::BeginRound(std::size_t most)
 {
-    round.insert(round.end(), dirtyList.begin(), dirtyList.end());
-    dirtyList.clear();
+    const std::size_t taken = std::min(most, dirtyList.size());
+    round.insert(round.end(), dirtyList.begin(), dirtyList.begin() + static_cast<std::ptrdiff_t>(taken));
+    dirtyList.erase(dirtyList.begin(), dirtyList.begin() + static_cast<std::ptrdiff_t>(taken));
+    return dirtyList.empty();
 }
 
 bool WorldFile::Prepare(std::size_t chunks)
 {
-    std::uint8_t bytes[WorldFormat::ChunkBytes];
+    std::uint8_t bytes[ChunkCodec::Bytes];
     for (std::size_t done = 0; done < chunks && roundNext < round.size(); ++done) {
         const int number = round[roundNext++];
         dirty[number] = 0; // a change from now on needs the next round
@@ -618,10 +813,7 @@ bool WorldFile::Prepare(std::size_t chunks)
         Prepared p;
         p.number = number;
         p.hash = ChunkHash(bytes, number);
-        uLongf size = compressBound(WorldFormat::ChunkBytes);
-        p.blob.resize(size);
-        compress2(p.blob.data(), &size, bytes, WorldFormat::ChunkBytes, CompressionLevel);
-        p.blob.resize(size);
+        p.blob = ChunkCodec::Compress(bytes);
         prepared.push_back(std::move(p));
     }
     if (roundNext < round.size())
@@ -633,6 +825,7 @@ bool WorldFile::Prepare(std::size_t chunks)
 
 bool WorldFile::Commit(std::string& reason)
 {
+    EndFold(); // one user of the connection at a time
     if (db == nullptr || access != WorldAccess::ReadWrite) {
         reason = "the world is not open for saving";
         return false;
@@ -711,21 +904,36 @@ bool WorldFile::Commit(std::string& reason)
 
 bool WorldFile::Close(std::string& reason)
 {
-    if (db == nullptr)
+    EndFold();
+    if (access == WorldAccess::ReadWrite && created && map == nullptr) {
+        Abandon();
         return true;
+    }
     bool ok = true;
     lastCommitted = 0;
     if (access == WorldAccess::ReadWrite && map != nullptr) {
-        BeginRound();
+        // The last commit is on disk in its log before the fold is tried.
+        std::string ignored;
+        Execute(db, "PRAGMA synchronous=FULL;", ignored);
+        BeginRound(Unsaved());
         Prepare(round.size());
         if (!prepared.empty() || !facts.hasChecksum)
             ok = Commit(reason);
-        if (ok) {
-            // Fold the log into the file now that everything is in it; a
-            // failure here loses nothing, the log stays beside it.
-            sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
-        }
+        std::string why;
+        if (ok && !Fold(why))
+            notice = FoldFailed(why);
     }
     CloseDatabase();
+    lock.Release();
     return ok;
+}
+
+void WorldFile::Abandon()
+{
+    EndFold();
+    const bool unused = access == WorldAccess::ReadWrite && created && map == nullptr;
+    CloseDatabase();
+    if (unused)
+        lock.RemoveAndRelease(target);
+    lock.Release();
 }

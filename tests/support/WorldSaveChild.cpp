@@ -1,10 +1,12 @@
 // A child for the kill test: `dig WORLD` digs at random and commits as fast
-// as it can, printing a line after each commit, until it is killed; `check
-// WORLD` opens the world as the program does and prints what it holds.
+// as it can, folding the log as the program does, printing a line after
+// each commit, until it is killed; `check WORLD` opens the world as the
+// program does and prints what it holds.
 #include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "world/BasicMapGenerator.h"
 #include "world/Map.h"
@@ -48,6 +50,11 @@ int main(int argc, char** argv)
         world.Prepare(1u << 20);
         if (!world.Commit(reason))
             return Fail(reason);
+        // Folded as the program folds, so that kills land in folds too.
+        if (world.LogBytes() >= WorldFormat::FoldAbove)
+            world.BeginFold();
+        while (world.Folding())
+            std::this_thread::yield();
         std::printf("saved save %lld checksum %016llX\n", static_cast<long long>(world.Facts().saves),
                     static_cast<unsigned long long>(world.CommittedChecksum()));
         std::fflush(stdout);

@@ -1,0 +1,28 @@
+// ChunkCodec: a chunk's 4,096 voxel bytes as a world file stores them,
+// zlib-compressed, and back, with every bound checked on the way in.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ChunkCodec {
+
+constexpr int Side = 16;
+constexpr int Bytes = Side * Side * Side;
+// zlib's worst case for 4,096 bytes: anything stored larger is refused
+// before it is inflated.
+constexpr std::size_t MostStored = Bytes + Bytes / 1000 + 64;
+// The highest voxel value a chunk may hold (Stone).
+constexpr std::uint8_t HighestVoxel = 3;
+
+// The compressed form of `voxels` (Bytes of them).
+std::vector<std::uint8_t> Compress(const std::uint8_t* voxels);
+
+// Inflates `size` stored bytes into `voxels` (Bytes of them) and checks
+// every value; false, with what is wrong in `reason`, for anything but
+// exactly Bytes valid voxels. Inflation stops at Bytes, so a stored chunk
+// that would inflate further (a decompression bomb) costs nothing.
+bool Inflate(const void* stored, std::size_t size, std::uint8_t* voxels, std::string& reason);
+
+} // namespace ChunkCodec
