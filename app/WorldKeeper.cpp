@@ -50,7 +50,8 @@ void WorldKeeper::Say(const std::string& line, bool alsoTerminal)
 void WorldKeeper::Committed(const char* what)
 {
     std::cout << what << ": save " << file->Facts().saves << ", " << file->LastCommitted() << " chunks written, "
-              << file->StoredChunks() << " changed chunks kept, checksum " << ChecksumText(file->CommittedChecksum())
+              << file->StoredChunks() << " changed chunks kept, log " << (file->LogBytes() + 1023) / 1024
+              << " KiB, checksum " << ChecksumText(file->CommittedChecksum())
               << std::endl;
 }
 
@@ -65,6 +66,11 @@ void WorldKeeper::AfterPass(Clock::time_point now)
     // touches the file until that is done, and no pass waits for it.
     if (file->Folding())
         return;
+    if (folding) {
+        folding = false;
+        std::cout << "World log folded: " << foldedBytes / 1024 << " KiB, now "
+                  << (file->LogBytes() + 1023) / 1024 << " KiB" << std::endl;
+    }
     if (!inRound) {
         if (!file->HasChanges())
             return;
@@ -94,8 +100,11 @@ void WorldKeeper::AfterPass(Clock::time_point now)
             if (failing)
                 Say("world " + QuotedName(file->Path()) + " saved again", true);
             failing = false;
-            if (file->LogBytes() >= WorldFormat::FoldAbove)
+            foldedBytes = file->LogBytes();
+            if (foldedBytes >= WorldFormat::FoldAbove) {
                 file->BeginFold();
+                folding = true;
+            }
         } else if (!failing) {
             failing = true;
             Say(reason + "; play goes on and saving is tried again", true);

@@ -55,6 +55,8 @@ private:
     Clock::time_point oldestUnsaved;
     Clock::time_point roundBegan;
     bool failing = false;
+    bool folding = false;
+    std::size_t foldedBytes = 0;
     std::vector<double> saveTimes;
 
     void Say(const std::string& line, bool alsoTerminal);
