@@ -31,8 +31,9 @@ def fingerprint(path):
         return hashlib.sha256(f.read()).hexdigest(), os.stat(path).st_mtime_ns
 
 
-def make_world(path, seed=7, checksum=None, chunks=(), width=512, version=1, application_id=APPLICATION_ID):
-    """A world file as the program writes it; `chunks` are (id, stored bytes)."""
+def make_world(path, seed=7, checksum=None, chunks=(), width=512, version=1, application_id=APPLICATION_ID,
+               journal="WAL"):
+    """A world file as the program writes it (or in another journal mode); `chunks` are (id, stored bytes)."""
     db = sqlite3.connect(path)
     db.execute("PRAGMA application_id=%d" % application_id)
     db.execute("PRAGMA user_version=%d" % version)
@@ -45,7 +46,7 @@ def make_world(path, seed=7, checksum=None, chunks=(), width=512, version=1, app
                (version, seed, width, checksum))
     db.executemany("INSERT INTO chunk VALUES (?, ?)", chunks)
     db.commit()
-    db.execute("PRAGMA journal_mode=WAL")
+    db.execute("PRAGMA journal_mode=%s" % journal)
     db.close()
 
 
@@ -222,15 +223,18 @@ class WorldTest(DisplayPerTest):
         self.assertEqual(sorted(os.listdir(wd)), listing)
 
         # The seed builds another terrain than the one saved: found once the
-        # terrain is built, before play starts.
-        make_world(os.path.join(wd, "other.db"), checksum=12345)
-        other = fingerprint(os.path.join(wd, "other.db"))
-        p = self.start(wd, "--world", "other.db")
-        p.key("shift")
-        self.assertEqual(p.wait_exit(), 9)
-        self.assertIn("builds another terrain here", p.errors()[1])
-        self.assertEqual(fingerprint(os.path.join(wd, "other.db")), other)
-        self.assertFalse(os.path.exists(os.path.join(wd, "other.db-wal")))
+        # terrain is built, before play starts, and before a byte is written
+        # (a world in rollback-journal mode, too, keeps its header).
+        for journal in ("WAL", "DELETE"):
+            make_world(os.path.join(wd, "other.db"), checksum=12345, journal=journal)
+            other = fingerprint(os.path.join(wd, "other.db"))
+            p = self.start(wd, "--world", "other.db")
+            p.key("shift")
+            self.assertEqual(p.wait_exit(), 9)
+            self.assertIn("builds another terrain here", p.errors()[1])
+            self.assertEqual(fingerprint(os.path.join(wd, "other.db")), other, journal)
+            self.assertFalse(os.path.exists(os.path.join(wd, "other.db-wal")))
+            os.remove(os.path.join(wd, "other.db"))
 
         # One program per world: a second one is refused at once.
         first = self.start(wd, "--world", "held.db")
@@ -242,11 +246,16 @@ class WorldTest(DisplayPerTest):
         self.assertEqual(first.wait_exit(), 0)
 
     @skip_on_windows("file permissions and users are POSIX ones here")
-    def test_read_only_world_is_refused_for_play(self):
+    def test_worlds_that_cannot_be_played_for_their_permissions_are_refused_with_the_true_reason(self):
         wd = self.workdir()
-        make_world(os.path.join(wd, "w.db"), checksum=1)
-        os.chmod(os.path.join(wd, "w.db"), 0o444)
-        before = fingerprint(os.path.join(wd, "w.db"))
+        read_only = os.path.join(wd, "locked")
+        os.mkdir(read_only)
+        for name, mode in (("w.db", 0o444), ("unreadable.db", 0o200), ("locked/w.db", 0o666)):
+            make_world(os.path.join(wd, name), checksum=1)
+            os.chmod(os.path.join(wd, name), mode)
+        os.chmod(read_only, 0o555)
+        self.addCleanup(os.chmod, read_only, 0o755)
+        before = {name: fingerprint(os.path.join(wd, name)) for name in ("w.db", "locked/w.db")}
         runner = []
         if os.geteuid() == 0:
             # Root writes anywhere: play as an ordinary user.
@@ -256,10 +265,21 @@ class WorldTest(DisplayPerTest):
             probe = subprocess.run(runner + [os.path.abspath(BINARY), "--version"], capture_output=True, timeout=TIMEOUT)
             if probe.returncode != 0:
                 self.skipTest("the program cannot be started as an ordinary user here (status %d)" % probe.returncode)
-        p = self.run_without_display(wd, "--world", "w.db", runner=runner)
-        self.assertEqual(p.wait_exit(), 9)
-        self.assertIn("cannot be written", p.errors()[1])
-        self.assertEqual(fingerprint(os.path.join(wd, "w.db")), before)
+        cases = {
+            "w.db": "refused: the file cannot be written (Permission denied), so play in it would not be kept",
+            "unreadable.db": "refused: the file cannot be read (Permission denied)",
+            "locked/w.db": 'refused: its folder "locked" cannot be written (Permission denied), and a world needs '
+                           'its log beside it',
+            "locked/new.db": 'cannot be created in the folder "locked": Permission denied',
+        }
+        for name, reason in cases.items():
+            with self.subTest(world=name):
+                p = self.run_without_display(wd, "--world", name, runner=runner)
+                self.assertEqual(p.wait_exit(), 9)
+                self.assertEqual(p.errors()[1], 'Veldmarrow: world "%s" %s' % (name, reason))
+        for name, fp in before.items():
+            self.assertEqual(fingerprint(os.path.join(wd, name)), fp, name + " was changed")
+        self.assertEqual(sorted(os.listdir(read_only)), ["w.db"])
 
     @skip_on_windows("mounts a small tmpfs")
     @unittest.skipUnless(hasattr(os, "geteuid") and os.geteuid() == 0, "mounting a small tmpfs needs root")
