@@ -696,7 +696,7 @@ bool WorldFile::OpenForSaving(std::string& reason)
     // A log an earlier session left (killed, or on a full disk) goes into
     // the file now, before play adds to it.
     logFrames = -1;
-    if (!Fold(why))
+    if (!Fold(why, true))
         notice = FoldFailed(why) + "; play goes on, and folding is tried again after the next save";
     return true;
 }
@@ -714,12 +714,19 @@ std::size_t WorldFile::LogBytes() const
     return SizeOf(target + "-wal");
 }
 
-bool WorldFile::Fold(std::string& why)
+bool WorldFile::Fold(std::string& why, bool restart)
 {
     int frames = 0, folded = 0;
     const int rc = sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, &frames, &folded);
     if (rc == SQLITE_OK) {
         logFrames = 0;
+        // The first commit into an empty log writes the log's header and
+        // puts it on disk: done here, by rewriting page 1 as it is, so that
+        // the next commit (on the main thread) only appends.
+        if (restart) {
+            const std::string same = "PRAGMA user_version=" + std::to_string(facts.format) + ";";
+            Execute(db, same.c_str(), why);
+        }
         return true;
     }
     why = Why(db);
@@ -744,14 +751,14 @@ void WorldFile::BeginFold()
     if (sqlite3_threadsafe() == 0) {
         // A library built without threads: folded here and now.
         std::string why;
-        if (!Fold(why))
+        if (!Fold(why, true))
             foldFailure = why;
         foldEnded = true;
         return;
     }
     folder = std::thread([this] {
         std::string why;
-        if (!Fold(why))
+        if (!Fold(why, true))
             foldFailure = why;
         foldEnded = true;
     });
@@ -920,7 +927,7 @@ bool WorldFile::Close(std::string& reason)
         if (!prepared.empty() || !facts.hasChecksum)
             ok = Commit(reason);
         std::string why;
-        if (ok && !Fold(why))
+        if (ok && !Fold(why, false))
             notice = FoldFailed(why);
     }
     CloseDatabase();

@@ -173,7 +173,7 @@ private:
     WorldOpened Inspect(std::string& reason);
     bool Create(std::uint32_t seed, bool& taken, std::string& reason);
     bool OpenForSaving(std::string& reason);
-    bool Fold(std::string& why);
+    bool Fold(std::string& why, bool restart);
     void EndFold();
     std::string FoldFailed(const std::string& why) const;
     static int LogHook(void* file, sqlite3* db, const char* name, int frames);
