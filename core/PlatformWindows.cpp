@@ -438,9 +438,12 @@ bool IsLockedFile(LockedFile file, const char* path)
     const HANDLE named = CreateFileW(WideName(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     BY_HANDLE_FILE_INFORMATION a{}, b{};
+    // Wine reports volume serial 0 for a handle whose file was renamed
+    // since it was opened: a serial is compared only where both have one.
     const bool same = FileIdentity(reinterpret_cast<HANDLE>(file), a) && FileIdentity(named, b) &&
-                      a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-                      a.nFileIndexLow == b.nFileIndexLow;
+                      (a.dwVolumeSerialNumber == b.dwVolumeSerialNumber || a.dwVolumeSerialNumber == 0 ||
+                       b.dwVolumeSerialNumber == 0) &&
+                      a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
     if (named != INVALID_HANDLE_VALUE)
         CloseHandle(named);
     return same;

@@ -253,7 +253,10 @@ WorldOpened WorldFile::Open(const std::string& worldPath, WorldAccess how, std::
         // failed start) is made anew.
         lock.RemoveAndRelease(target);
     }
-    reason = name + " refused: other programs keep creating and removing it";
+    // Taken each time a new world is moved to it, yet no file to open
+    // there: another program at work, or a name this system cannot follow.
+    reason = name + " cannot be created: its name is taken, but by nothing that can be opened (other programs "
+                    "creating and removing it, or a link to nothing)";
     return WorldOpened::Refused;
 }
 

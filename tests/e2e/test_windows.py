@@ -65,13 +65,16 @@ class WindowsTest(DisplayPerTest):
         self.assertEqual(missing.errors()[1:], ['Veldmarrow: demo "нет 无.demo" cannot be read: '
                                                 'No such file or directory'])
 
-        # A world by such a name, begun from an empty file, is kept and found again.
+        # A world by such a name, begun from an empty file and played in, is
+        # kept and found again.
         world = "мир 世界.db"
         open(os.path.join(rec.dir, world), "wb").close()
         for opened in ("New world", "World"):
             p = self.launch(settings=SETTINGS, workdir=rec.dir, args=["--world", world], env=dict(SEED, **utf8))
             p.wait_window()
             p.wait_log("IntroState Init")
+            p.key("shift")
+            p.wait_log("PlayState Init")
             p.key("Escape")
             self.assertEqual(p.wait_exit(), 0, p.errors())
             self.assertTrue([l for l in p.log() if l.startswith('%s "%s": seed 20261207' % (opened, world))], p.log())
