@@ -95,8 +95,7 @@ int main(int argc, char** argv)
         const auto began = std::chrono::steady_clock::now();
         keeper.AfterPass(now += pass);
         longestWall = std::max(longestWall, Seconds(began, std::chrono::steady_clock::now()) * 1000.0);
-        if (!keeper.File()->Folding())
-            largestLog = std::max(largestLog, keeper.File()->LogBytes());
+        largestLog = std::max(largestLog, keeper.File()->LogBytes());
     };
     const auto logFigures = [&](const char* when) {
         std::printf("%s: longest pass by the clock %.3f ms; largest log %.1f KiB\n", when, longestWall,
