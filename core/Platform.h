@@ -59,6 +59,14 @@ const char* SystemHeapName();
 // the system does not say).
 std::uint64_t PeakResidentBytes();
 
+// What the process may still take, in bytes; UINT64_MAX where there is no
+// limit or the system does not say.
+struct MemoryRoom {
+    std::uint64_t addressSpace; // under the process's address-space limit
+    std::uint64_t memory;       // the system's: memory not in use and free swap (Windows: the commit limit's rest)
+};
+MemoryRoom AvailableMemory();
+
 // The program's arguments as UTF-8, argv[0] included: on Windows read afresh
 // as UTF-16 from the system, since `argv` there holds them in the ANSI code
 // page (a name outside it arrives as "????"); elsewhere `argv` itself.

@@ -119,6 +119,17 @@ std::uint64_t PeakResidentBytes()
     return counters.PeakWorkingSetSize;
 }
 
+MemoryRoom AvailableMemory()
+{
+    MEMORYSTATUSEX status;
+    status.dwLength = sizeof status;
+    if (!GlobalMemoryStatusEx(&status))
+        return {UINT64_MAX, UINT64_MAX};
+    // Windows hands out memory against its commit limit (memory and page
+    // file together), whatever is resident.
+    return {status.ullAvailVirtual, status.ullAvailPageFile};
+}
+
 std::vector<std::string> ProgramArguments(int argc, char* argv[])
 {
     int count = 0;

@@ -108,8 +108,18 @@ void EmitFace(const Map& map, int k, VertexArray& vertices, int x, int y, int z)
 
 namespace {
 
+// The faces of one row of Air voxels (and the voxels just outside the chunk).
+struct RowFaces {
+    int y, z;
+    unsigned masks[6]; // bit i: the Air voxel at x = x0 - 1 + i shows face k
+    unsigned any;
+};
+
+// Finds the rows of chunk (cx, cy, cz) that show faces and returns the
+// number of faces; `rowFaces` (room for (ChunkSize + 2)^2 rows) and
+// `rowCount` get the rows.
 template <typename Scan>
-void MeshChunkWith(const Map& map, int cx, int cy, int cz, VertexArray& vertices)
+std::size_t CountFaces(const Map& map, int cx, int cy, int cz, RowFaces* rowFaces, int& rowCount)
 {
     const int x0 = cx * ChunkSize, y0 = cy * ChunkSize, z0 = cz * ChunkSize;
     const int W = map.width, D = map.depth, H = map.height;
@@ -121,8 +131,9 @@ void MeshChunkWith(const Map& map, int cx, int cy, int cz, VertexArray& vertices
         for (int ly = 0; ly < ChunkSize; ++ly)
             rows.Add(&map.voxels[map.Index(x0, y0 + ly, z0 + lz)]);
     const RowSummary summary = rows.Summary();
+    rowCount = 0;
     if (!summary.anySolid || (!summary.anyAir && SealedSolid<Scan>(map, x0, y0, z0)))
-        return;
+        return 0;
 
     // The chunk's own rows: in-chunk solid masks at bits 1..16.
     unsigned inChunk[ChunkSize][ChunkSize];
@@ -142,15 +153,6 @@ void MeshChunkWith(const Map& map, int cx, int cy, int cz, VertexArray& vertices
     const int zBegin = z0 > 0 ? z0 - 1 : 0, zEnd = z0 + ChunkSize < H ? z0 + ChunkSize : H - 1;
     const int yBegin = y0 > 0 ? y0 - 1 : 0, yEnd = y0 + ChunkSize < D ? y0 + ChunkSize : D - 1;
 
-    // First every row's faces, counted, so that the array grows once to
-    // exactly the size it needs: no doubling, no slack kept afterwards.
-    struct RowFaces {
-        int y, z;
-        unsigned masks[6]; // bit i: the Air voxel at x = x0 - 1 + i shows face k
-        unsigned any;
-    };
-    RowFaces rowFaces[(ChunkSize + 2) * (ChunkSize + 2)];
-    int rowCount = 0;
     std::size_t faceCount = 0;
     for (int z = zBegin; z <= zEnd; ++z)
         for (int y = yBegin; y <= yEnd; ++y) {
@@ -181,8 +183,20 @@ void MeshChunkWith(const Map& map, int cx, int cy, int cz, VertexArray& vertices
                 faceCount += static_cast<unsigned>(PopCount(r.masks[k]));
             }
         }
+    return faceCount;
+}
+
+template <typename Scan>
+void MeshChunkWith(const Map& map, int cx, int cy, int cz, VertexArray& vertices)
+{
+    // First every row's faces, counted, so that the array grows once to
+    // exactly the size it needs: no doubling, no slack kept afterwards.
+    RowFaces rowFaces[(ChunkSize + 2) * (ChunkSize + 2)];
+    int rowCount = 0;
+    const std::size_t faceCount = CountFaces<Scan>(map, cx, cy, cz, rowFaces, rowCount);
     if (faceCount == 0)
         return;
+    const int x0 = cx * ChunkSize;
 
     const std::size_t first = vertices.size(), need = first + faceCount * 6;
     // An array that already holds vertices (several chunks in one) still
@@ -218,4 +232,11 @@ void MeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& vertices, Ro
         MeshChunkWith<PortableRowScan>(map, cx, cy, cz, vertices);
     else
         MeshChunkWith<NativeRowScan>(map, cx, cy, cz, vertices);
+}
+
+std::size_t CountChunkVertices(const Map& map, int cx, int cy, int cz)
+{
+    RowFaces rowFaces[(ChunkSize + 2) * (ChunkSize + 2)];
+    int rowCount = 0;
+    return CountFaces<NativeRowScan>(map, cx, cy, cz, rowFaces, rowCount) * 6;
 }

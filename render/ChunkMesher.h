@@ -65,3 +65,6 @@ void EmitFace(const Map& map, int k, VertexArray& vertices, int x, int y, int z)
 // scan forms give the same bytes; the portable one is there for the tests.
 void MeshChunk(const Map& map, int cx, int cy, int cz, VertexArray& vertices,
                RowScanForm form = RowScanForm::Native);
+// The number of vertices MeshChunk appends for chunk (cx, cy, cz), without
+// making them.
+std::size_t CountChunkVertices(const Map& map, int cx, int cy, int cz);

@@ -3,6 +3,8 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cmath>
 #include <optional>
 
 #include "core/HeapTuning.h"
@@ -56,6 +58,27 @@ MapRenderer::~MapRenderer() = default;
 void MapRenderer::VoxelChanged(int x, int y, int z)
 {
     grid.QueueVoxel(x, y, z);
+}
+
+std::uint64_t MapRenderer::VerticesAfterCarve(int x, int y, int z, float radius) const
+{
+    // A voxel's faces can change with its neighbours': one voxel more around.
+    const int reach = static_cast<int>(std::ceil(radius)) + 1;
+    const int lo[3] = {x - reach, y - reach, z - reach}, hi[3] = {x + reach, y + reach, z + reach};
+    const int count[3] = {grid.chunksX, grid.chunksY, grid.chunksZ};
+    int first[3], last[3];
+    for (int a = 0; a < 3; ++a) {
+        first[a] = std::max(0, lo[a] / ChunkSize);
+        last[a] = std::min(count[a] - 1, std::max(0, hi[a]) / ChunkSize);
+    }
+    std::uint64_t vertices = 0;
+    for (int cz = first[2]; cz <= last[2]; ++cz)
+        for (int cy = first[1]; cy <= last[1]; ++cy)
+            for (int cx = first[0]; cx <= last[0]; ++cx)
+                vertices += grid.chunks[cx + grid.chunksX * (cy + grid.chunksY * cz)].listVertices;
+    // Each carved voxel can open the faces of its six neighbours.
+    const std::uint64_t side = 2 * static_cast<std::uint64_t>(reach) + 1;
+    return vertices + side * side * side * 6 * 6;
 }
 
 void MapRenderer::Rebuild(Chunk& chunk, int cx, int cy, int cz)

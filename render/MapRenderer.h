@@ -1,6 +1,8 @@
 // MapRenderer: draws the whole map as lit, frustum-culled chunk display
 // lists, and rebuilds the chunks that carving touched before each frame.
 #pragma once
+#include <cstdint>
+
 #include "render/ChunkGrid.h"
 #include "render/ListCompactor.h"
 #include "render/ListStorage.h"
@@ -34,6 +36,10 @@ public:
 
     // Queues the chunks the change can alter; builds nothing.
     void VoxelChanged(int x, int y, int z) override;
+    // At most the vertices the rebuild after map->CarveSphere(x, y, z,
+    // radius) compiles: what the chunks it can touch hold now, and every
+    // face the carve can open.
+    std::uint64_t VerticesAfterCarve(int x, int y, int z, float radius) const;
     // Rebuilds queued chunks, applies the camera, lights the scene and calls
     // every chunk with geometry that is not outside the frustum. Leaves
     // lighting, colour material and the client arrays off.

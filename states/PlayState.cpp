@@ -10,7 +10,9 @@
 #include "core/FrameTimer.h"
 #include "core/PrintableText.h"
 #include "core/GameEngine.h"
+#include "core/Platform.h"
 #include "render/Camera.h"
+#include "render/ListMemory.h"
 #include "render/MapRenderer.h"
 #include "core/ExitStatus.h"
 #include "core/Fatal.h"
@@ -53,16 +55,19 @@ void SelectionCorners(const VoxelHit& hit, float corners[8][3])
     }
 }
 
-bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map)
+bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map, const DigGuard& mayDig)
 {
     if (!digRequested || hit.x < 0)
         return false;
     digRequested = false;
+    if (mayDig && !mayDig(hit))
+        return false;
     map.CarveSphere(hit.x, hit.y, hit.z, DigRadius);
     return true;
 }
 
-VoxelHit PlayPass(FreeLookController& controller, Map& map, const PassInput& input, bool& digRequested)
+VoxelHit PlayPass(FreeLookController& controller, Map& map, const PassInput& input, bool& digRequested,
+                  const DigGuard& mayDig)
 {
     if (input.dig)
         digRequested = true;
@@ -70,7 +75,7 @@ VoxelHit PlayPass(FreeLookController& controller, Map& map, const PassInput& inp
     const Camera& camera = *controller.camera;
     const VoxelHit hit = PickVoxel(camera.position, camera.direction, map.width - 1, map.depth - 1, map.height - 1, map);
     AllocationPurpose purpose("digging");
-    DigIfRequested(digRequested, hit, map);
+    DigIfRequested(digRequested, hit, map, mayDig);
     return hit;
 }
 
@@ -78,6 +83,7 @@ void PlayState::Init()
 {
     passInput = PassInput();
     passPlayed = false;
+    digsRefused = false;
     // A kept world gives the seed; a demo replayed in it is checked against it below.
     const unsigned seed = world ? world->Facts().seed : source->SeedForWorld();
     {
@@ -105,7 +111,12 @@ void PlayState::Init()
             observer->WorldBuilt(seed, *map, size.w, size.h);
     }
     {
-        AllocationPurpose purpose("building the terrain's display lists");
+        static const char* const what = "building the terrain's display lists";
+        AllocationPurpose purpose(what);
+        // Checked first: the driver crashes where it runs out while compiling.
+        const std::string shortage = ListMemoryShortage(TerrainListNeed(CountMapVertices(*map)), AvailableMemory());
+        if (!shortage.empty())
+            FatalExit(ExitStatus::OutOfMemory, std::string("out of memory while ") + what + ": " + shortage);
         renderer = new MapRenderer(map);
     }
     SDL_WM_GrabInput(SDL_GRAB_ON);
@@ -165,10 +176,28 @@ void PlayState::Update(GameEngine* game)
         return;
     frameTimer.Tick();
     std::cout << "timeGetTime delta: " << frameTimer.delta << std::endl;
-    hit = PlayPass(*controller, *map, passInput, digRequested);
+    hit = PlayPass(*controller, *map, passInput, digRequested, [this](const VoxelHit& at) { return RoomToDig(at); });
     if (observer)
         observer->PassPlayed(passInput);
     passInput = PassInput();
+}
+
+bool PlayState::RoomToDig(const VoxelHit& at)
+{
+    const std::string shortage = ListMemoryShortage(
+        RebuildListNeed(renderer->VerticesAfterCarve(at.x, at.y, at.z, DigRadius)), AvailableMemory());
+    if (shortage.empty()) {
+        digsRefused = false;
+        return true;
+    }
+    if (!digsRefused) {
+        const std::string line = "digging stopped: out of memory for the dug chunks' display lists (" + shortage +
+                                 "); play goes on, and each dig is tried again";
+        std::cout << line << std::endl;
+        std::cerr << "Veldmarrow: " << line << std::endl;
+    }
+    digsRefused = true;
+    return false;
 }
 
 void SetPlayDrawingState(int width, int height)

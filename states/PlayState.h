@@ -3,6 +3,7 @@
 // draws the terrain and outlines the picked voxel.
 #pragma once
 #include <cstdint>
+#include <functional>
 
 #include "core/GameState.h"
 #include "states/PassInput.h"
@@ -34,6 +35,8 @@ public:
     PassInput passInput;
     // This pass played input (rather than holding the last picture).
     bool passPlayed = false;
+    // Digs are being refused for want of memory (said once until one goes ahead).
+    bool digsRefused = false;
 
     PlayState();
 
@@ -44,6 +47,10 @@ public:
     void HandleEvents(GameEngine* game) override;
     void Update(GameEngine* game) override;
     void Draw(GameEngine* game) override;
+
+private:
+    // Whether memory holds the lists a dig at `at` rebuilds; says so when not.
+    bool RoomToDig(const VoxelHit& at);
 };
 
 extern PlayState playState;
@@ -60,7 +67,10 @@ extern const float PlayStartPosition[3];
 // One pass of play's logic, as the play state and the benchmarks run it: a
 // dig in `input` becomes pending, the controller turns and moves the camera,
 // the voxel in view is picked and dug when a dig is pending. Returns the pick.
-VoxelHit PlayPass(FreeLookController& controller, Map& map, const PassInput& input, bool& digRequested);
+// `mayDig`, when given, is asked before each dig; a dig it refuses is dropped.
+using DigGuard = std::function<bool(const VoxelHit&)>;
+VoxelHit PlayPass(FreeLookController& controller, Map& map, const PassInput& input, bool& digRequested,
+                  const DigGuard& mayDig = nullptr);
 
 // The OpenGL state play draws with (viewport, clear values, depth test,
 // back-face culling, colour material, multisampling when the settings ask).
@@ -72,6 +82,6 @@ void SetPlayDrawingState(int width, int height);
 void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& hit);
 
 // Carves a sphere of radius 4 at `hit` when a dig is pending and something
-// was hit, clearing the request; a request without a hit stays pending.
-// Returns true when it carved.
-bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map);
+// was hit (and `mayDig`, when given, allows it), clearing the request; a
+// request without a hit stays pending. Returns true when it carved.
+bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map, const DigGuard& mayDig = nullptr);

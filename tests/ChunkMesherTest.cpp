@@ -38,6 +38,8 @@ void ExpectChunkSameAsReference(const Map& map, int cx, int cy, int cz, const ch
 {
     VertexArray fast, slow;
     ReferenceMeshChunk(map, cx, cy, cz, slow);
+    // The count the memory check relies on before any list is built.
+    ASSERT_EQ(CountChunkVertices(map, cx, cy, cz), slow.size()) << what << " chunk " << cx << "," << cy << "," << cz;
     for (RowScanForm form : BothForms) {
         fast.clear();
         MeshChunk(map, cx, cy, cz, fast, form);

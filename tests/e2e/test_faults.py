@@ -143,6 +143,39 @@ class FaultTest(DisplayPerTest):
         self.assertEqual(p.wait_exit(), 6)
         self.assertEqual(self.errors(p)[1:], ["Veldmarrow: out of memory while generating the terrain"])
 
+    @skip_on_windows("Wine itself stalls under an address-space limit, and enforces no job memory limit")
+    def test_too_little_memory_for_the_display_lists_ends_before_the_driver_crashes_and_stops_digging(self):
+        if sanitized_build():
+            self.skipTest("no address space limit under AddressSanitizer")
+        def vm_size(p):
+            with open("/proc/%d/status" % p.process.pid) as f:
+                return next(int(l.split()[1]) for l in f if l.startswith("VmSize:")) * 1024
+
+        # Room for the 64 MiB terrain, not for its lists (about 250 MiB).
+        p = self.start()
+        resource.prlimit(p.process.pid, resource.RLIMIT_AS, (vm_size(p) + (160 << 20), resource.RLIM_INFINITY))
+        p.key("space")
+        self.assertEqual(p.wait_exit(), 6)
+        line = self.errors(p)[1:]
+        self.assertEqual(len(line), 1, line)
+        self.assertRegex(line[0], r"^Veldmarrow: out of memory while building the terrain's display lists: "
+                                  r"about \d+ MiB needed, \d+ MiB available$")
+        # In play, a dig the memory left cannot rebuild is refused, once said, and play goes on.
+        p = self.start()
+        p.key("space")
+        p.wait_log("PlayState Init")
+        p.look(0, 60)
+        resource.prlimit(p.process.pid, resource.RLIMIT_AS, (vm_size(p) + (4 << 20), resource.RLIM_INFINITY))
+        for _ in range(2):
+            p.dig(2)
+        p.wait_frames(3)
+        p.key("Escape")
+        self.assertEqual(p.wait_exit(), 0)
+        said = [l for l in self.errors(p) if "digging stopped" in l]
+        self.assertEqual(len(said), 1, self.errors(p))
+        self.assertRegex(said[0], r"^Veldmarrow: digging stopped: out of memory for the dug chunks' display lists "
+                                  r"\(about \d+ MiB needed, \d+ MiB available\)")
+
 
 if __name__ == "__main__":
     unittest.main()
