@@ -47,7 +47,6 @@ DemoRun StartDemo(const CommandLine& command, DemoReplay::Clock::time_point star
         run.recorder = std::make_unique<DemoRecorder>();
         if (!run.recorder->Open(command.demoFile, reason))
             FatalExit(ExitStatus::BadDemo, reason);
-        playState.observer = run.recorder.get();
     } else if (command.mode == RunMode::Play || command.mode == RunMode::Timedemo) {
         run.replay = std::make_unique<DemoReplay>(command.mode == RunMode::Timedemo, started);
         if (!run.replay->Open(command.demoFile, reason))
@@ -57,7 +56,6 @@ DemoRun StartDemo(const CommandLine& command, DemoReplay::Clock::time_point star
         settings.screenHeight = static_cast<int>(run.replay->Recording().screenHeight);
         introState.startPlayAtOnce = true;
         engine.vsyncOff = run.replay->Timed();
-        playState.source = run.replay.get();
     }
     return run;
 }
@@ -65,8 +63,6 @@ DemoRun StartDemo(const CommandLine& command, DemoReplay::Clock::time_point star
 // After the run: the demo written, or the replay's report; the status.
 int FinishDemo(DemoRun& run, std::streambuf* terminalBuffer, std::string& reason)
 {
-    playState.source = &livePassSource;
-    playState.observer = nullptr;
     if (run.recorder)
         return run.recorder->Finish(reason);
     if (run.replay) {
@@ -181,11 +177,16 @@ int Run(int argc, char* argv[])
     const std::string worldFile = command.worldFile.empty() ? WorldFileSetting(scriptHost) : command.worldFile;
     if (!worldFile.empty()) {
         keeper.Open(worldFile, demo.replay != nullptr, errors.Original());
-        playState.world = keeper.File();
         keeperForDisplayLoss = &keeper;
         SetDisplayLostAction(SaveWorldOnDisplayLoss);
         SetEarlyEndingAction(AbandonWorldOnEarlyEnding);
     }
+    PlaySetup play;
+    if (demo.replay)
+        play.source = demo.replay.get();
+    play.observer = demo.recorder.get();
+    play.world = keeper.File();
+    playState.Prepare(play);
     engine.Init();
     if (demo.replay) {
         const VideoSize size = CurrentVideoSize();
@@ -214,8 +215,8 @@ int Run(int argc, char* argv[])
     SetEarlyEndingAction(nullptr);
     std::string notSaved;
     const int saved = keeper.Finish(notSaved);
-    playState.world = nullptr;
     engine.Cleanup();
+    playState.Prepare(PlaySetup());
     std::vector<GameState*>().swap(engine.states);
     std::string reason;
     const int ending = FinishDemo(demo, log.Original(), reason);

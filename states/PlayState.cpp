@@ -30,7 +30,7 @@
 
 PlayState playState;
 
-PlayState::PlayState() : source(&livePassSource) {}
+PlaySetup::PlaySetup() : source(&livePassSource) {}
 
 const std::uint8_t SelectionEdges[24] = {0, 1, 1, 2, 2, 3, 3, 0, 0, 4, 1, 5, 2, 6, 3, 7, 4, 5, 5, 6, 6, 7, 7, 4};
 
@@ -85,30 +85,30 @@ void PlayState::Init()
     passPlayed = false;
     digsRefused = false;
     // A kept world gives the seed; a demo replayed in it is checked against it below.
-    const unsigned seed = world ? world->Facts().seed : source->SeedForWorld();
+    const unsigned seed = setup.world ? setup.world->Facts().seed : setup.source->SeedForWorld();
     {
         AllocationPurpose purpose("generating the terrain");
         map = new Map(new BasicMapGenerator(StandardRandom(), seed));
     }
-    if (world) {
+    if (setup.world) {
         AllocationPurpose purpose("loading the kept world");
         std::string reason;
-        if (!world->Load(*map, reason))
+        if (!setup.world->Load(*map, reason))
             FatalExit(ExitStatus::BadWorld, reason);
-        std::cout << "World loaded: " << world->StoredChunks() << " changed chunks, checksum "
-                  << ChecksumText(world->CommittedChecksum()) << std::endl;
+        std::cout << "World loaded: " << setup.world->StoredChunks() << " changed chunks, checksum "
+                  << ChecksumText(setup.world->CommittedChecksum()) << std::endl;
     }
     {
         const VideoSize size = CurrentVideoSize();
         std::string reason;
-        if (!source->WorldBuilt(*map, size.w, size.h, reason)) {
-            if (world)
-                reason = "demo refused: it was not recorded from the state world " + QuotedName(world->Path()) +
+        if (!setup.source->WorldBuilt(*map, size.w, size.h, reason)) {
+            if (setup.world)
+                reason = "demo refused: it was not recorded from the state world " + QuotedName(setup.world->Path()) +
                          " is in now (a demo replays only from the world as it was when its recording began)";
             FatalExit(ExitStatus::BadDemo, reason);
         }
-        if (observer)
-            observer->WorldBuilt(seed, *map, size.w, size.h);
+        if (setup.observer)
+            setup.observer->WorldBuilt(seed, *map, size.w, size.h);
     }
     {
         static const char* const what = "building the terrain's display lists";
@@ -137,9 +137,9 @@ void PlayState::Init()
 void PlayState::Cleanup()
 {
     if (map) {
-        source->PlayEnded(*map);
-        if (observer)
-            observer->PlayEnded(*map);
+        setup.source->PlayEnded(*map);
+        if (setup.observer)
+            setup.observer->PlayEnded(*map);
     }
     delete camera;
     camera = nullptr;
@@ -158,7 +158,7 @@ void PlayState::Resume() { std::cout << "PlayState Resume" << std::endl; }
 
 void PlayState::HandleEvents(GameEngine* game)
 {
-    source->BeforeEvents(passInput);
+    setup.source->BeforeEvents(passInput);
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if ((event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) || IsCloseRequest(event))
@@ -168,7 +168,7 @@ void PlayState::HandleEvents(GameEngine* game)
 
 void PlayState::Update(GameEngine* game)
 {
-    const PassStep step = source->Next(passInput);
+    const PassStep step = setup.source->Next(passInput);
     passPlayed = step == PassStep::Play;
     if (step == PassStep::Stop)
         game->Quit();
@@ -177,8 +177,8 @@ void PlayState::Update(GameEngine* game)
     frameTimer.Tick();
     std::cout << "timeGetTime delta: " << frameTimer.delta << std::endl;
     hit = PlayPass(*controller, *map, passInput, digRequested, [this](const VoxelHit& at) { return RoomToDig(at); });
-    if (observer)
-        observer->PassPlayed(passInput);
+    if (setup.observer)
+        setup.observer->PassPlayed(passInput);
     passInput = PassInput();
 }
 
@@ -235,6 +235,6 @@ void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& 
 void PlayState::Draw(GameEngine* game)
 {
     DrawPlayFrame(*renderer, *camera, hit);
-    if (source->PassDrawn(passPlayed) == PassStep::Stop)
+    if (setup.source->PassDrawn(passPlayed) == PassStep::Stop)
         game->Quit();
 }

@@ -16,6 +16,20 @@ class Camera;
 class FreeLookController;
 class MapRenderer;
 
+// What play is wired to for one run, handed to the play state by main.
+struct PlaySetup {
+    // Where each pass's input comes from: the player, unless a demo is replayed.
+    PassSource* source;
+    // Told of every pass played (a recording); null when nothing watches.
+    PassObserver* observer = nullptr;
+    // Set when play is in a kept world: the terrain is built from its seed
+    // and its saved chunks. Null otherwise.
+    WorldFile* world = nullptr;
+
+    // The player's own input, nothing watching, no kept world.
+    PlaySetup();
+};
+
 class PlayState : public GameState {
 public:
     bool digRequested = false;
@@ -24,13 +38,6 @@ public:
     Camera* camera = nullptr;
     FreeLookController* controller = nullptr;
     MapRenderer* renderer = nullptr;
-    // Where each pass's input comes from: the player, unless a demo is replayed.
-    PassSource* source;
-    // Told of every pass played (a recording); null when nothing watches.
-    PassObserver* observer = nullptr;
-    // Set when play is in a kept world: the terrain is built from its seed
-    // and its saved chunks. Null otherwise.
-    WorldFile* world = nullptr;
     // The input this pass consumes, gathered by HandleEvents and Update.
     PassInput passInput;
     // This pass played input (rather than holding the last picture).
@@ -38,7 +45,9 @@ public:
     // Digs are being refused for want of memory (said once until one goes ahead).
     bool digsRefused = false;
 
-    PlayState();
+    // Wires play for the run: before the engine starts, and with a default
+    // PlaySetup once it has stopped. Play reads nothing else from outside.
+    void Prepare(const PlaySetup& wiring) { setup = wiring; }
 
     void Init() override;
     void Cleanup() override;
@@ -49,6 +58,8 @@ public:
     void Draw(GameEngine* game) override;
 
 private:
+    PlaySetup setup;
+
     // Whether memory holds the lists a dig at `at` rebuilds; says so when not.
     bool RoomToDig(const VoxelHit& at);
 };
