@@ -10,6 +10,19 @@ fuzz_dir=$build_dir-fuzz
 arm64_dir=$build_dir-arm64
 script_name="scripts/$(basename "$0")"
 
+# program_version: the version core/Version.h sets (scripts/version prints it).
+program_version() {
+  "$root/scripts/version"
+}
+
+# build_sanitized [CMAKE ARGS]: the AddressSanitizer and UndefinedBehaviorSanitizer
+# tree in BUILD_DIR-sanitize (or BUILD_DIR when set by the caller), as the
+# sanitized stage, the soak run and the fuzz targets build it.
+build_sanitized() {
+  BUILD_DIR=${BUILD_DIR_SANITIZED:-$sanitize_dir} BUILD_TYPE=RelWithDebInfo "$root/scripts/build" \
+    -DVELDMARROW_SANITIZE=ON -DVELDMARROW_WERROR=ON -DVELDMARROW_BENCH=OFF "$@"
+}
+
 # usage TEXT "$@": prints TEXT and exits 0 on -h or --help.
 usage() {
   local text=$1
