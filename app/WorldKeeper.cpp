@@ -5,9 +5,9 @@
 
 #include "core/ExitStatus.h"
 #include "core/Fatal.h"
-#include "core/Platform.h"
+#include "platform/Clock.h"
 #include "core/PrintableText.h"
-#include "states/TimedemoReport.h"
+#include "demo/TimedemoReport.h"
 #include "world/BasicMapGenerator.h"
 
 namespace {

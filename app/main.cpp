@@ -16,16 +16,16 @@
 #include "core/FaultHandler.h"
 #include "core/GameEngine.h"
 #include "core/HeapTuning.h"
-#include "core/Platform.h"
+#include "platform/Console.h"
+#include "platform/FaultSignals.h"
 #include "core/GameState.h"
 #include "core/LogFile.h"
 #include "app/WorldKeeper.h"
 #include "script/ScriptHost.h"
-#include "core/Platform.h"
 #include "core/UserFolder.h"
 #include "script/Settings.h"
-#include "states/DemoRecorder.h"
-#include "states/DemoReplay.h"
+#include "demo/DemoRecorder.h"
+#include "demo/DemoReplay.h"
 #include "states/IntroState.h"
 #include "states/LiveInput.h"
 #include "states/PlayState.h"
@@ -187,7 +187,7 @@ int Run(int argc, char* argv[])
     play.observer = demo.recorder.get();
     play.world = keeper.File();
     playState.Prepare(play);
-    engine.Init();
+    engine.Init(settings);
     if (demo.replay) {
         const VideoSize size = CurrentVideoSize();
         std::string reason;

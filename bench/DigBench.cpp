@@ -42,7 +42,7 @@
 #include "render/Camera.h"
 #include "render/MapRenderer.h"
 #include "script/Settings.h"
-#include "states/DemoReplay.h"
+#include "demo/DemoReplay.h"
 #include "states/FreeLookController.h"
 #include "states/PlayState.h"
 #include "world/BasicMapGenerator.h"
@@ -209,7 +209,7 @@ int RunVariant(const std::string& variant, const Digging& digging)
     const int height = digging.demo != nullptr ? static_cast<int>(digging.demo->screenHeight) : 480;
     settings = {false, width, height, 0, false};
     GameEngine engine;
-    engine.Init();
+    engine.Init(settings);
     SetPlayDrawingState(width, height);
 
     RandomSource seeded = StandardRandom();

@@ -229,7 +229,7 @@ int main(int argc, char** argv)
         TuneHeap();
     settings = {false, 800, 600, 0, false};
     GameEngine engine;
-    engine.Init();
+    engine.Init(settings);
     std::printf("renderer: %s, allocator %s, %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
                 HeapAllocatorName(), tune ? "tuned" : "untuned");
     if (world != nullptr) {

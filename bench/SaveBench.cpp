@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "app/WorldKeeper.h"
-#include "core/Platform.h"
+#include "platform/Console.h"
 #include "render/Camera.h"
-#include "states/DemoReplay.h"
+#include "demo/DemoReplay.h"
 #include "states/FreeLookController.h"
 #include "states/PlayState.h"
 #include "world/BasicMapGenerator.h"

@@ -5,7 +5,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "core/Platform.h"
+#include "platform/Console.h"
+#include "platform/Desktop.h"
 
 namespace {
 

@@ -8,7 +8,8 @@
 
 #include "core/ExitStatus.h"
 #include "core/Fatal.h"
-#include "core/Platform.h"
+#include "platform/Desktop.h"
+#include "platform/FaultSignals.h"
 
 namespace {
 
@@ -83,26 +84,6 @@ void WriteFatalSignalLine(int number, const char* text)
     WriteLastWords(head, text, tail);
 }
 
-void BeginFatalEnding(int number, const FatalSignalName* names, std::size_t count)
-{
-    // A fault while ending (the handlers run with the signal unblocked):
-    // end without another word.
-    if (endingSignal != 0)
-        EndNow(ExitStatus::SignalBase + endingSignal);
-    endingSignal = number;
-    const char* text = "unknown";
-    for (std::size_t i = 0; i < count; ++i)
-        if (names[i].number == number)
-            text = names[i].text;
-    WriteFatalSignalLine(number, text);
-    TellUserLastWords();
-}
-
-int EndingSignal()
-{
-    return endingSignal;
-}
-
 AllocationPurpose::AllocationPurpose(const char* what) : previous(purpose)
 {
     purpose = what;
@@ -113,9 +94,26 @@ AllocationPurpose::~AllocationPurpose()
     purpose = previous;
 }
 
+namespace {
+
+static_assert(ExitStatus::SignalBase == FatalSignalStatusBase, "one status for a fatal signal");
+
+// A fault while ending (the handlers run with the signal unblocked) ends
+// without another word; otherwise the line, and the user is told.
+void OnFatalSignal(int number, const char* text)
+{
+    if (endingSignal != 0)
+        EndNow(ExitStatus::SignalBase + endingSignal);
+    endingSignal = number;
+    WriteFatalSignalLine(number, text);
+    TellUserLastWords();
+}
+
+} // namespace
+
 void InstallFaultHandlers(const char* errorFileName)
 {
-    InstallSignalHandlers(errorFileName);
+    InstallFatalSignalHandlers(errorFileName, OnFatalSignal);
     std::set_new_handler(OnOutOfMemory);
 }
 
@@ -131,14 +129,22 @@ int QuitSignal()
 
 namespace {
 void (*displayLostAction)() = nullptr;
-} // namespace
 
-void SetDisplayLostAction(void (*action)()) { displayLostAction = action; }
-
-void RunDisplayLostAction()
+// The display or the window is gone: the world is saved if it can be, then the end.
+void OnDisplayLost(const char* words)
 {
+    WriteLastWords(words);
     void (*action)() = displayLostAction;
     displayLostAction = nullptr; // once, even if the action itself loses the display again
     if (action != nullptr)
         action();
+    EndNow(ExitStatus::DisplayLost);
+}
+} // namespace
+
+void SetDisplayLostAction(void (*action)()) { displayLostAction = action; }
+
+void WatchDisplay()
+{
+    WatchDisplayConnection(OnDisplayLost);
 }

@@ -3,8 +3,6 @@
 // and a status from ExitStatus.h, never hanging.
 #pragma once
 
-#include <cstddef>
-
 // Opens `errorFileName` (already created) for the last line a fault writes,
 // installs the handlers for fatal signals (status 128 + N), and makes a
 // failed allocation end with status OutOfMemory.
@@ -26,12 +24,6 @@ void WatchDisplay();
 // with DisplayLost: what is still in memory (the world) can be saved then.
 // Null for nothing.
 void SetDisplayLostAction(void (*action)());
-// The platform side calls this when the display is lost.
-void RunDisplayLostAction();
-
-// `leave` is tried (for at most a second) after a fatal signal, to give the
-// desktop its video mode back; null when there is nothing to restore.
-void SetFullScreenRestore(void (*leave)());
 
 // Names what the program is building while this object lives, for the
 // "out of memory while ..." line. Nests; `what` must outlive the object.
@@ -52,27 +44,3 @@ void WriteLastWords(const char* part1, const char* part2 = "", const char* part3
 // Writes the line "fatal signal N (<text>); ending with status 128+N" with
 // WriteLastWords; async-signal-safe.
 void WriteFatalSignalLine(int number, const char* text);
-
-// A fatal signal and the words that name it in the last line.
-struct FatalSignalName {
-    int number;
-    const char* text;
-};
-// The first step of a fatal signal's handler: a second fault while ending
-// ends at once with the first one's status; otherwise the line naming
-// `number` (looked up in `names`) is written. Async-signal-safe.
-void BeginFatalEnding(int number, const FatalSignalName* names, std::size_t count);
-// The signal the process is ending on, 0 while it is not.
-int EndingSignal();
-
-// Platform side (FaultHandlerPosix.cpp, FaultHandlerWindows.cpp).
-// Writes `n` bytes of `line` to error.txt in one call; async-signal-safe.
-void WriteLastWordsLine(const char* line, unsigned n);
-// Ends the process at once with `status`: no exit actions, no destructors.
-[[noreturn]] void EndNow(int status);
-// Installs the platform's signal handling for InstallFaultHandlers.
-void InstallSignalHandlers(const char* errorFileName);
-// Has `handler` called for each signal that asks the program to quit.
-void InstallQuitSignalHandlers(void (*handler)(int));
-// The name of a signal that asks to quit ("SIGTERM").
-const char* QuitSignalName(int number);

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/Platform.h"
-#include "core/Utf8Path.h"
+#include "platform/Files.h"
+#include "platform/Utf8Path.h"
 
 namespace fs = std::filesystem;
 

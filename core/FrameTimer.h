@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "core/Platform.h"
+#include "platform/Clock.h"
 
 // A millisecond clock that wraps after 2^32 ms. Injectable so the arithmetic
 // can be tested with a scripted clock.

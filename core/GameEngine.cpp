@@ -5,7 +5,9 @@
 #include "core/FaultHandler.h"
 #include "core/Fatal.h"
 #include "core/GameState.h"
-#include "core/Platform.h"
+#include "platform/Console.h"
+#include "platform/FaultSignals.h"
+#include "platform/Desktop.h"
 
 #include <GL/gl.h>
 
@@ -35,7 +37,7 @@ bool IsSet(const char* name)
 // classic library and the SDL2-based one) behave alike. A switch the user
 // set is left alone. Returns true when the X11 driver was chosen because
 // there is no display at all.
-bool ChooseVideoDefaults(const Settings& s)
+bool ChooseVideoDefaults(const VideoRequest& s)
 {
     // The classic library puts the window at the desktop's top-left corner,
     // the SDL2-based one centres it: centre it on both. A window larger than
@@ -84,7 +86,7 @@ VideoSize CurrentVideoSize()
     return {0, 0};
 }
 
-std::vector<std::pair<SDL_GLattr, int>> GlAttributesFor(int bitsPerPixel, const Settings& s, bool vsyncOff)
+std::vector<std::pair<SDL_GLattr, int>> GlAttributesFor(int bitsPerPixel, const VideoRequest& s, bool vsyncOff)
 {
     const int channel = bitsPerPixel / 4;
     std::vector<std::pair<SDL_GLattr, int>> attributes = {
@@ -110,9 +112,9 @@ bool IsCloseRequest(const SDL_Event& event)
            (event.key.keysym.mod & KMOD_ALT) != 0;
 }
 
-void GameEngine::Init()
+void GameEngine::Init(const VideoRequest& video)
 {
-    const bool noDisplay = ChooseVideoDefaults(settings);
+    const bool noDisplay = ChooseVideoDefaults(video);
     // SDL's parachute shuts SDL down from inside its signal handler, which
     // can deadlock in the driver; the program's own handlers end the process.
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO | SDL_INIT_NOPARACHUTE) < 0) {
@@ -130,7 +132,7 @@ void GameEngine::Init()
         FatalExit(ExitStatus::NoVideoInfo, reason);
     }
     const int bitsPerPixel = info->vfmt->BitsPerPixel;
-    const Settings s = settings;
+    const VideoRequest s = video;
 
     Uint32 flags = SDL_OPENGL;
     if (s.fullscreen)

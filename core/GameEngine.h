@@ -6,14 +6,14 @@
 #include <utility>
 #include <vector>
 
-#include "script/Settings.h"
+#include "core/VideoRequest.h"
 
 class GameState;
 
 // The OpenGL attributes requested for a desktop depth and settings, in the
 // order they are set. `vsyncOff` asks the driver outright not to wait for
 // the display (rather than leaving its default), whatever `s.vsync` says.
-std::vector<std::pair<SDL_GLattr, int>> GlAttributesFor(int bitsPerPixel, const Settings& s, bool vsyncOff = false);
+std::vector<std::pair<SDL_GLattr, int>> GlAttributesFor(int bitsPerPixel, const VideoRequest& s, bool vsyncOff = false);
 
 // Width and height in pixels of the open video mode: the surface that
 // SDL_SetVideoMode returned. The SDL2-based SDL 1.2 reports the desktop's
@@ -37,9 +37,9 @@ public:
     // Set before Init to draw as fast as possible, without vertical sync.
     bool vsyncOff = false;
 
-    // Opens the window from the live settings and sets running. Ends the
-    // process with status 1, 2 or 3 (and a reason in error.txt) on failure.
-    void Init();
+    // Opens the window as `video` asks (the live settings) and sets running.
+    // Ends the process with status 1, 2 or 3 (and a reason in error.txt) on failure.
+    void Init(const VideoRequest& video);
     // Cleans up every state from the top down, leaves full screen, shuts SDL down.
     void Cleanup();
     // Cleans up the current state (if any), then pushes and initialises `state`.

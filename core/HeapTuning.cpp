@@ -7,7 +7,7 @@
 #include <malloc.h>
 #endif
 
-#include "core/Platform.h"
+#include "platform/Memory.h"
 
 #ifdef VELDMARROW_MIMALLOC
 namespace {

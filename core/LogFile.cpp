@@ -1,6 +1,8 @@
 // LogFile: line-whole writing and the notice when logging stops.
 #include "core/LogFile.h"
 
+#include "platform/LogHandle.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>

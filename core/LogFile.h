@@ -65,12 +65,3 @@ private:
 // written: the run goes on without it, and a file of that name in the
 // working folder is an earlier run's.
 void ReportUnwritableLogs(const LogFile& log, const LogFile& errors);
-
-// Platform side (LogFilePosix.cpp, LogFileWindows.cpp), on a file handle
-// >= 0: open for writing as text, created or truncated (-1 and errno on
-// failure); write all bytes and set `fileSize` to the file's size after them
-// (false and errno on failure); cut the file back to `size` bytes; close.
-int OpenLogHandle(const char* fileName);
-bool WriteLogBytes(int handle, const char* data, std::size_t n, long long& fileSize);
-void TruncateLog(int handle, long long size);
-void CloseLogHandle(int handle);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "states/DemoFile.h"
+#include "demo/DemoFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "core/Platform.h"
+#include "platform/Clock.h"
 
 double CompactionPacing::BudgetMs(std::size_t backlog, double medianFrameMs, double ceilingMs)
 {

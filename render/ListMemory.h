@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/Platform.h"
+#include "platform/Memory.h"
 
 class Map;
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "core/Platform.h"
+#include "platform/Memory.h"
 
 namespace {
 

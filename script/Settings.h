@@ -1,16 +1,12 @@
 // Settings: the five display settings, read once from "settings.lua".
 #pragma once
+#include "core/VideoRequest.h"
 #include <string>
 
 class ScriptHost;
 
-struct Settings {
-    bool fullscreen;
-    int screenWidth;
-    int screenHeight;
-    int antialiasing;
-    bool vsync;
-};
+// The script's values: what the window is opened with.
+struct Settings : VideoRequest {};
 
 // What the program holds before the script has run.
 constexpr Settings defaultSettings = {true, 800, 600, 0, false};

@@ -2,7 +2,7 @@
 // it horizontally along the heading, space lifts it.
 #pragma once
 
-#include "states/PassInput.h"
+#include "demo/PassInput.h"
 
 class Camera;
 

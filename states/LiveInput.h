@@ -2,7 +2,7 @@
 // source of normal play.
 #pragma once
 
-#include "states/PassSource.h"
+#include "demo/PassSource.h"
 
 // This pass's mouse motion (what accumulated since the previous call) and
 // movement keys, read from SDL. Leaves `dig` alone.

@@ -6,8 +6,8 @@
 #include <functional>
 
 #include "core/GameState.h"
-#include "states/PassInput.h"
-#include "states/PassSource.h"
+#include "demo/PassInput.h"
+#include "demo/PassSource.h"
 #include "world/PickVoxel.h"
 
 class WorldFile;

@@ -7,8 +7,8 @@
 #include "core/CommandLine.h"
 #include "core/ExitStatus.h"
 #include "core/PrintableText.h"
-#include "states/DemoFile.h"
-#include "states/TimedemoReport.h"
+#include "demo/DemoFile.h"
+#include "demo/TimedemoReport.h"
 
 namespace {
 

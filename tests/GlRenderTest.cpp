@@ -276,7 +276,7 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     settings = {false, Width, Height, 0, false};
     engine = new GameEngine;
-    engine->Init();
+    engine->Init(settings);
     const int result = RUN_ALL_TESTS();
     engine->Cleanup();
     delete engine;

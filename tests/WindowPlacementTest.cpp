@@ -2,7 +2,7 @@
 // on screen; one that fits is left to be centred.
 #include <gtest/gtest.h>
 
-#include "core/WindowPlacement.h"
+#include "platform/WindowPlacement.h"
 
 TEST(WindowPlacement, TitleBarStaysOnTheWorkArea)
 {

@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "core/Platform.h"
+#include "platform/Memory.h"
 
 namespace {
 const std::size_t HugePage = 2u << 20;

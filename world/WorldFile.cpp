@@ -11,9 +11,9 @@
 #include <fstream>
 #include <system_error>
 
-#include "core/Platform.h"
+#include "platform/Files.h"
 #include "core/PrintableText.h"
-#include "core/Utf8Path.h"
+#include "platform/Utf8Path.h"
 #include "core/Version.h"
 #include "world/ChunkCodec.h"
 

@@ -8,7 +8,7 @@
 #include <random>
 #include <system_error>
 
-#include "core/Utf8Path.h"
+#include "platform/Utf8Path.h"
 
 namespace fs = std::filesystem;
 

@@ -11,7 +11,7 @@
 #pragma once
 #include <string>
 
-#include "core/Platform.h"
+#include "platform/Files.h"
 
 // The file a world's name means: symbolic links (and, on Windows,
 // junctions) followed to the end, a dangling one to the file it names, so

@@ -1,5 +1,5 @@
 // TimedemoReport: statistics and formatting.
-#include "states/TimedemoReport.h"
+#include "demo/TimedemoReport.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 // DemoReplay: reading a demo, handing out its passes, timing and the report.
-#include "states/DemoReplay.h"
+#include "demo/DemoReplay.h"
 
 #include <SDL/SDL.h>
 
@@ -10,10 +10,10 @@
 #include <iostream>
 
 #include "core/ExitStatus.h"
-#include "core/Platform.h"
+#include "platform/Memory.h"
 #include "core/PrintableText.h"
-#include "core/Utf8Path.h"
-#include "states/TimedemoReport.h"
+#include "platform/Utf8Path.h"
+#include "demo/TimedemoReport.h"
 #include "world/Map.h"
 
 namespace {

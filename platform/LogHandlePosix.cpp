@@ -1,5 +1,5 @@
-// LogFile's file operations on POSIX systems.
-#include "core/LogFile.h"
+// The logs' file operations on POSIX systems.
+#include "platform/LogHandle.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,5 +1,5 @@
 // DemoFile: encoding and checked decoding of demos.
-#include "states/DemoFile.h"
+#include "demo/DemoFile.h"
 
 #include <algorithm>
 #include <array>

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "states/DemoFile.h"
-#include "states/PassSource.h"
+#include "demo/DemoFile.h"
+#include "demo/PassSource.h"
 
 class DemoReplay : public PassSource {
 public:

@@ -1,20 +1,23 @@
-// FaultHandler on Windows: the C runtime's signals for faults. There is no
+// FaultSignals on Windows: the C runtime's signals for faults. There is no
 // hang-up signal and no X server; SDL watches the window itself.
-#include "core/FaultHandler.h"
+#include "platform/FaultSignals.h"
 
 #include <windows.h>
 
 #include <fcntl.h>
 #include <io.h>
-#include <iterator>
 #include <signal.h>
 #include <stdlib.h>
-
-#include "core/ExitStatus.h"
 
 namespace {
 
 int lastWordsFd = 2;
+FatalSignalHook fatalSignalHook = nullptr;
+
+struct FatalSignalName {
+    int number;
+    const char* text;
+};
 
 const FatalSignalName FatalSignals[] = {
     {SIGSEGV, "SIGSEGV, invalid memory access"},
@@ -25,8 +28,13 @@ const FatalSignalName FatalSignals[] = {
 
 void OnFatalSignal(int number)
 {
-    BeginFatalEnding(number, FatalSignals, std::size(FatalSignals));
-    EndNow(ExitStatus::SignalBase + number);
+    const char* text = "unknown";
+    for (const FatalSignalName& s : FatalSignals)
+        if (s.number == number)
+            text = s.text;
+    if (fatalSignalHook != nullptr)
+        fatalSignalHook(number, text);
+    EndNow(FatalSignalStatusBase + number);
 }
 
 } // namespace
@@ -44,8 +52,9 @@ void EndNow(int status)
     _exit(status);
 }
 
-void InstallSignalHandlers(const char* errorFileName)
+void InstallFatalSignalHandlers(const char* errorFileName, FatalSignalHook hook)
 {
+    fatalSignalHook = hook;
     // Text mode, as error.txt's other lines: "\r\n" line ends.
     const int fd = _open(errorFileName, _O_WRONLY | _O_APPEND | _O_TEXT | _O_NOINHERIT);
     if (fd >= 0)
@@ -76,7 +85,7 @@ const char* QuitSignalName(int number)
     }
 }
 
-void WatchDisplay()
+void WatchDisplayConnection(DisplayLostHook)
 {
 }
 

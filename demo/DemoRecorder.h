@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "states/DemoFile.h"
-#include "states/PassSource.h"
+#include "demo/DemoFile.h"
+#include "demo/PassSource.h"
 
 class DemoRecorder : public PassObserver {
 public:

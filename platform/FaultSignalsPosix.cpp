@@ -1,24 +1,30 @@
-// FaultHandler on POSIX systems with X11: signal handlers and Xlib's error
+// FaultSignals on POSIX systems with X11: signal handlers and Xlib's error
 // handlers. Everything a signal handler calls here is async-signal-safe,
 // except the bounded attempt to leave full screen.
-#include "core/FaultHandler.h"
+#include "platform/FaultSignals.h"
 
 #include <X11/Xlib.h>
 #include <fcntl.h>
-#include <iterator>
+#include <initializer_list>
 #include <signal.h>
 #include <unistd.h>
-
-#include "core/ExitStatus.h"
 
 namespace {
 
 int lastWordsFd = STDERR_FILENO;
+FatalSignalHook fatalSignalHook = nullptr;
+DisplayLostHook displayLostHook = nullptr;
+volatile sig_atomic_t endingSignal = 0; // the first fatal signal
 void (*leaveFullScreen)() = nullptr;
 int (*previousXErrorHandler)(Display*, XErrorEvent*) = nullptr;
 
 // Room for a handler on a blown stack.
 alignas(16) char alternateStack[64 * 1024];
+
+struct FatalSignalName {
+    int number;
+    const char* text;
+};
 
 const FatalSignalName FatalSignals[] = {
     {SIGSEGV, "SIGSEGV, invalid memory access"},
@@ -33,12 +39,19 @@ const FatalSignalName FatalSignals[] = {
 
 void OnRestoreTimeout(int)
 {
-    EndNow(ExitStatus::SignalBase + EndingSignal());
+    EndNow(FatalSignalStatusBase + endingSignal);
 }
 
 void OnFatalSignal(int number)
 {
-    BeginFatalEnding(number, FatalSignals, std::size(FatalSignals));
+    if (endingSignal == 0)
+        endingSignal = number;
+    const char* text = "unknown";
+    for (const FatalSignalName& s : FatalSignals)
+        if (s.number == number)
+            text = s.text;
+    if (fatalSignalHook != nullptr)
+        fatalSignalHook(number, text);
     if (leaveFullScreen != nullptr) {
         // The driver may hold a lock the fault left taken; a second is all
         // this attempt gets.
@@ -46,22 +59,19 @@ void OnFatalSignal(int number)
         alarm(1);
         leaveFullScreen();
     }
-    EndNow(ExitStatus::SignalBase + number);
+    EndNow(FatalSignalStatusBase + number);
 }
 
 int OnDisplayLost(Display*)
 {
-    WriteLastWords("lost the display: the connection to the X server was closed");
-    RunDisplayLostAction();
-    EndNow(ExitStatus::DisplayLost);
+    displayLostHook("lost the display: the connection to the X server was closed");
+    return 0;
 }
 
 int OnXError(Display* display, XErrorEvent* error)
 {
     if (error->error_code == BadWindow || error->error_code == BadDrawable) {
-        WriteLastWords("lost the window: it was destroyed by another program");
-        RunDisplayLostAction();
-        EndNow(ExitStatus::DisplayLost);
+        displayLostHook("lost the window: it was destroyed by another program");
     }
     return previousXErrorHandler != nullptr ? previousXErrorHandler(display, error) : 0;
 }
@@ -79,8 +89,9 @@ void EndNow(int status)
     _exit(status);
 }
 
-void InstallSignalHandlers(const char* errorFileName)
+void InstallFatalSignalHandlers(const char* errorFileName, FatalSignalHook hook)
 {
+    fatalSignalHook = hook;
     const int fd = open(errorFileName, O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd >= 0)
         lastWordsFd = fd;
@@ -130,8 +141,9 @@ const char* QuitSignalName(int number)
     }
 }
 
-void WatchDisplay()
+void WatchDisplayConnection(DisplayLostHook hook)
 {
+    displayLostHook = hook;
     XSetIOErrorHandler(OnDisplayLost);
     previousXErrorHandler = XSetErrorHandler(OnXError);
 }

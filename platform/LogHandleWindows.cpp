@@ -1,6 +1,6 @@
-// LogFile's file operations on Windows: the C runtime's text mode writes
+// The logs' file operations on Windows: the C runtime's text mode writes
 // each "\n" as "\r\n", as Windows programs expect of a text log.
-#include "core/LogFile.h"
+#include "platform/LogHandle.h"
 
 #include <fcntl.h>
 #include <io.h>

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "states/PassInput.h"
+#include "demo/PassInput.h"
 
 class Map;
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "states/PassInput.h"
+#include "demo/PassInput.h"
 
 // What a demo holds: how to rebuild the session's world and window, and the
 // input of every pass of play.

@@ -1,5 +1,5 @@
 // WindowPlacement: the title bar first, the rest where it fits.
-#include "core/WindowPlacement.h"
+#include "platform/WindowPlacement.h"
 
 namespace {
 

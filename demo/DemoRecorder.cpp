@@ -1,5 +1,5 @@
 // DemoRecorder: the passes noted as they are played, written at the end.
-#include "states/DemoRecorder.h"
+#include "demo/DemoRecorder.h"
 
 #include <iostream>
 
@@ -7,7 +7,7 @@
 #include "core/FileReplace.h"
 #include "core/PrintableText.h"
 #include "core/Version.h"
-#include "states/TimedemoReport.h"
+#include "demo/TimedemoReport.h"
 #include "world/Map.h"
 
 namespace {
