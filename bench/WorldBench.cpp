@@ -11,12 +11,13 @@
 #include "render/ChunkMesher.h"
 #include "world/BasicMapGenerator.h"
 #include "world/Map.h"
+#include "world/MapDimensions.h"
 #include "world/PickVoxel.h"
 #include "world/VoxelBuffer.h"
 
 namespace {
 
-const std::size_t VolumeBytes = 512u * 512 * 256;
+const std::size_t VolumeBytes = static_cast<std::size_t>(MapWidth) * MapDepth * MapHeight;
 
 RandomSource FixedSeed()
 {
@@ -150,16 +151,17 @@ static void BM_ClassifyAllChunks(benchmark::State& state)
     int visible = 0;
     for (auto _ : state) {
         visible = 0;
-        for (int cz = 0; cz < 16; ++cz)
-            for (int cy = 0; cy < 32; ++cy)
-                for (int cx = 0; cx < 32; ++cx) {
-                    const float x = cx * 16.0f, y = cy * 16.0f, z = cz * 16.0f;
-                    visible += camera.ClassifyBox(x, y, z, x + 16, y + 16, z + 16) != Outside;
+        for (int cz = 0; cz < MapHeight / ChunkSize; ++cz)
+            for (int cy = 0; cy < MapDepth / ChunkSize; ++cy)
+                for (int cx = 0; cx < MapWidth / ChunkSize; ++cx) {
+                    const float x = static_cast<float>(cx * ChunkSize), y = static_cast<float>(cy * ChunkSize),
+                                z = static_cast<float>(cz * ChunkSize);
+                    visible += camera.ClassifyBox(x, y, z, x + ChunkSize, y + ChunkSize, z + ChunkSize) != Outside;
                 }
         benchmark::DoNotOptimize(visible);
     }
     state.counters["ns_per_box"] =
-        benchmark::Counter(16384.0 * state.iterations(), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+        benchmark::Counter(static_cast<double>(MapChunks) * state.iterations(), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["visible"] = visible;
 }
 BENCHMARK(BM_ClassifyAllChunks)->Unit(benchmark::kMicrosecond);
@@ -170,7 +172,7 @@ static void BM_DigRemesh(benchmark::State& state)
     // spread over the map near chunk corners, each into untouched terrain.
     Map& map = DiggableWorld();
     struct Queue : MapChangeObserver {
-        ChunkGrid grid{512, 512, 256};
+        ChunkGrid grid{MapWidth, MapDepth, MapHeight};
         void VoxelChanged(int x, int y, int z) override { grid.QueueVoxel(x, y, z); }
     } queue;
     map.observers.push_back(&queue);

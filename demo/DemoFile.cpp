@@ -1,9 +1,12 @@
 // DemoFile: encoding and checked decoding of demos.
 #include "demo/DemoFile.h"
 
+#include <zlib.h>
+
 #include <algorithm>
-#include <array>
 #include <cstring>
+
+#include "demo/ByteFields.h"
 
 namespace {
 
@@ -18,20 +21,7 @@ const std::uint8_t EndMark = 0x80;
 const std::size_t FixedHead = 8 + 2 + 4 + 8 + 4 + 4 + 1;
 // pass count, pass bytes, final checksum, file checksum
 const std::size_t FixedTail = 4 + 4 + 8 + 4;
-
-void Put(std::vector<std::uint8_t>& out, std::uint64_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-std::uint64_t Get(const std::uint8_t* p, int bytes)
-{
-    std::uint64_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        value = (value << 8) | p[i];
-    return value;
-}
+const std::size_t FinalChecksumSize = 8;
 
 // Signed counts as unsigned varints, small magnitudes in few bytes.
 void PutVarint(std::vector<std::uint8_t>& out, std::int32_t value)
@@ -44,13 +34,13 @@ void PutVarint(std::vector<std::uint8_t>& out, std::int32_t value)
     out.push_back(static_cast<std::uint8_t>(v));
 }
 
-bool GetVarint(const std::uint8_t*& p, const std::uint8_t* end, std::int32_t& value)
+bool GetVarint(ByteReader& in, std::int32_t& value)
 {
     std::uint64_t v = 0;
     for (int shift = 0; shift < 35; shift += 7) {
-        if (p == end)
+        const std::uint8_t byte = in.U8();
+        if (!in.Ok())
             return false;
-        const std::uint8_t byte = *p++;
         v |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
         if ((byte & 0x80) == 0) {
             if (v > 0xFFFFFFFFu)
@@ -65,11 +55,11 @@ bool GetVarint(const std::uint8_t*& p, const std::uint8_t* end, std::int32_t& va
 
 enum class PassResult { Pass, End, Bad };
 
-PassResult GetPass(const std::uint8_t*& p, const std::uint8_t* end, PassInput& input)
+PassResult GetPass(ByteReader& in, PassInput& input)
 {
-    if (p == end)
+    const std::uint8_t flags = in.U8();
+    if (!in.Ok())
         return PassResult::Bad;
-    const std::uint8_t flags = *p++;
     if (flags == EndMark)
         return PassResult::End;
     if (flags & EndMark)
@@ -77,7 +67,7 @@ PassResult GetPass(const std::uint8_t*& p, const std::uint8_t* end, PassInput& i
     input = PassInput();
     input.keys = flags & AllMoveKeys;
     input.dig = (flags & DigBit) != 0;
-    if ((flags & MotionBit) && !(GetVarint(p, end, input.dx) && GetVarint(p, end, input.dy)))
+    if ((flags & MotionBit) && !(GetVarint(in, input.dx) && GetVarint(in, input.dy)))
         return PassResult::Bad;
     return PassResult::Pass;
 }
@@ -92,20 +82,7 @@ bool Refuse(std::string& reason, const std::string& why)
 
 std::uint32_t Crc32(const std::uint8_t* data, std::size_t size)
 {
-    static const std::array<std::uint32_t, 256> table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i)
-        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
+    return static_cast<std::uint32_t>(crc32_z(0, data, size));
 }
 
 void AppendPass(Demo& demo, const PassInput& input)
@@ -122,22 +99,23 @@ void AppendPass(Demo& demo, const PassInput& input)
 
 std::vector<std::uint8_t> EncodeDemo(const Demo& demo)
 {
-    std::vector<std::uint8_t> out(Magic, Magic + sizeof Magic);
-    Put(out, DemoFormatVersion, 2);
-    Put(out, demo.worldSeed, 4);
-    Put(out, demo.worldChecksum, 8);
-    Put(out, demo.screenWidth, 4);
-    Put(out, demo.screenHeight, 4);
     const std::size_t versionLength = std::min(demo.programVersion.size(), MaxProgramVersionLength);
-    Put(out, versionLength, 1);
-    out.insert(out.end(), demo.programVersion.begin(), demo.programVersion.begin() + versionLength);
-    Put(out, demo.passCount, 4);
-    Put(out, demo.passes.size() + 1, 4);
-    out.insert(out.end(), demo.passes.begin(), demo.passes.end());
-    out.push_back(EndMark);
-    Put(out, demo.finalChecksum, 8);
-    Put(out, Crc32(out.data(), out.size()), 4);
-    return out;
+    ByteWriter out;
+    out.Bytes(Magic, sizeof Magic);
+    out.U16(DemoFormatVersion);
+    out.U32(demo.worldSeed);
+    out.U64(demo.worldChecksum);
+    out.U32(demo.screenWidth);
+    out.U32(demo.screenHeight);
+    out.U8(static_cast<std::uint8_t>(versionLength));
+    out.Bytes(demo.programVersion.data(), versionLength);
+    out.U32(demo.passCount);
+    out.U32(static_cast<std::uint32_t>(demo.passes.size() + 1));
+    out.Bytes(demo.passes.data(), demo.passes.size());
+    out.U8(EndMark);
+    out.U64(demo.finalChecksum);
+    out.U32(Crc32(out.bytes.data(), out.bytes.size()));
+    return std::move(out.bytes);
 }
 
 bool DecodeDemo(const std::uint8_t* data, std::size_t size, Demo& out, std::string& reason)
@@ -146,45 +124,47 @@ bool DecodeDemo(const std::uint8_t* data, std::size_t size, Demo& out, std::stri
         return Refuse(reason, "not a Veldmarrow demo");
     if (size > MaxDemoFileSize)
         return Refuse(reason, "larger than " + std::to_string(MaxDemoFileSize >> 20) + " MiB");
-    if (size < sizeof Magic + 2)
+    ByteReader head(data + sizeof Magic, size - sizeof Magic);
+    const std::uint16_t version = head.U16();
+    if (!head.Ok())
         return Refuse(reason, "truncated");
-    const std::uint64_t version = Get(data + sizeof Magic, 2);
     if (version != DemoFormatVersion)
         return Refuse(reason, "demo format version " + std::to_string(version) + ", this program plays version " +
                                   std::to_string(DemoFormatVersion));
     if (size < FixedHead + FixedTail)
         return Refuse(reason, "truncated");
-    if (Crc32(data, size - 4) != Get(data + size - 4, 4))
+    if (Crc32(data, size - 4) != ByteReader(data + size - 4, 4).U32())
         return Refuse(reason, "damaged or truncated: the checksum does not match");
 
     // The checksum matched, so what follows is as written; the lengths are
     // still checked, against a file that was written wrongly or on purpose.
+    // The fields are read in EncodeDemo's order, the file checksum left out.
     Demo demo;
-    const std::uint8_t* p = data + sizeof Magic + 2;
-    const std::uint8_t* const end = data + size - 4;
-    demo.worldSeed = static_cast<std::uint32_t>(Get(p, 4));
-    demo.worldChecksum = Get(p + 4, 8);
-    demo.screenWidth = static_cast<std::uint32_t>(Get(p + 12, 4));
-    demo.screenHeight = static_cast<std::uint32_t>(Get(p + 16, 4));
-    const std::size_t versionLength = p[20];
-    p += 21;
+    ByteReader in(data, size - 4);
+    in.Take(sizeof Magic);
+    in.U16(); // the format version, checked above
+    demo.worldSeed = in.U32();
+    demo.worldChecksum = in.U64();
+    demo.screenWidth = in.U32();
+    demo.screenHeight = in.U32();
+    const std::size_t versionLength = in.U8();
     if (demo.screenWidth == 0 || demo.screenHeight == 0 || demo.screenWidth > MaxDemoScreenSide ||
         demo.screenHeight > MaxDemoScreenSide)
         return Refuse(reason, "damaged: screen size " + std::to_string(demo.screenWidth) + "x" +
                                   std::to_string(demo.screenHeight));
-    if (versionLength == 0 || versionLength > MaxProgramVersionLength ||
-        versionLength > static_cast<std::size_t>(end - p) - (FixedTail - 4))
+    // The version must leave room for the fixed fields after it.
+    const std::uint8_t* const versionText = in.Take(versionLength);
+    if (versionLength == 0 || versionLength > MaxProgramVersionLength || !in.Ok() ||
+        in.Left() < FixedTail - 4)
         return Refuse(reason, "damaged: program version of " + std::to_string(versionLength) + " bytes");
     for (std::size_t i = 0; i < versionLength; ++i)
-        if (p[i] < 0x20 || p[i] > 0x7E)
+        if (versionText[i] < 0x20 || versionText[i] > 0x7E)
             return Refuse(reason, "damaged: program version is not printable text");
-    demo.programVersion.assign(reinterpret_cast<const char*>(p), versionLength);
-    p += versionLength;
+    demo.programVersion.assign(reinterpret_cast<const char*>(versionText), versionLength);
 
-    const std::uint64_t passCount = Get(p, 4);
-    const std::uint64_t passBytes = Get(p + 4, 4);
-    p += 8;
-    const std::size_t left = static_cast<std::size_t>(end - p) - 8;
+    const std::uint64_t passCount = in.U32();
+    const std::uint64_t passBytes = in.U32();
+    const std::size_t left = in.Left() - FinalChecksumSize;
     if (passBytes != left)
         return Refuse(reason, "damaged: " + std::to_string(passBytes) + " bytes of passes declared, " +
                                   std::to_string(left) + " present");
@@ -194,18 +174,18 @@ bool DecodeDemo(const std::uint8_t* data, std::size_t size, Demo& out, std::stri
     if (passCount + 1 > passBytes)
         return Refuse(reason, "damaged: " + std::to_string(passCount) + " passes declared in " +
                                   std::to_string(passBytes) + " bytes");
-    const std::uint8_t* const passesEnd = p + passBytes;
-    const std::uint8_t* q = p;
+    const std::uint8_t* const passData = in.Take(passBytes);
+    ByteReader passes(passData, passBytes);
     PassInput input;
     for (std::uint64_t i = 0; i < passCount; ++i)
-        if (GetPass(q, passesEnd, input) != PassResult::Pass)
+        if (GetPass(passes, input) != PassResult::Pass)
             return Refuse(reason, "damaged: pass " + std::to_string(i + 1) + " of " + std::to_string(passCount) +
                                       " cannot be read");
-    if (GetPass(q, passesEnd, input) != PassResult::End || q != passesEnd)
+    if (GetPass(passes, input) != PassResult::End || passes.Left() != 0)
         return Refuse(reason, "damaged: the passes do not end where declared");
     demo.passCount = static_cast<std::uint32_t>(passCount);
-    demo.passes.assign(p, passesEnd - 1);
-    demo.finalChecksum = Get(passesEnd, 8);
+    demo.passes.assign(passData, passData + passBytes - 1);
+    demo.finalChecksum = in.U64();
     out = std::move(demo);
     return true;
 }
@@ -224,11 +204,10 @@ bool DemoCursor::Next(PassInput& input)
 {
     if (taken >= demo->passCount)
         return false;
-    const std::uint8_t* p = demo->passes.data() + offset;
-    const std::uint8_t* const end = demo->passes.data() + demo->passes.size();
-    if (GetPass(p, end, input) != PassResult::Pass)
+    ByteReader in(demo->passes.data() + offset, demo->passes.size() - offset);
+    if (GetPass(in, input) != PassResult::Pass)
         return false;
-    offset = static_cast<std::size_t>(p - demo->passes.data());
+    offset = demo->passes.size() - in.Left();
     ++taken;
     return true;
 }

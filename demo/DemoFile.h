@@ -58,5 +58,5 @@ private:
     std::uint32_t taken = 0;
 };
 
-// CRC-32 (the zlib polynomial) of `size` bytes.
+// The file checksum: zlib's CRC-32 of `size` bytes.
 std::uint32_t Crc32(const std::uint8_t* data, std::size_t size);

@@ -9,16 +9,17 @@
 #include <vector>
 
 #include "support/TestWorld.h"
+#include "world/MapDimensions.h"
 #include "world/VoxelType.h"
 
 namespace {
 struct Counter : MapChangeObserver {
-    std::vector<std::uint8_t> seen = std::vector<std::uint8_t>(512u * 512 * 256, 0);
+    std::vector<std::uint8_t> seen = std::vector<std::uint8_t>(static_cast<std::size_t>(MapWidth) * MapDepth * MapHeight, 0);
     std::vector<std::size_t> touched;
     const Map* map = nullptr;
     void VoxelChanged(int x, int y, int z) override
     {
-        if (x < 0 || x >= 512 || y < 0 || y >= 512 || z < 0 || z >= 256 || map->At(x, y, z) != Air)
+        if (x < 0 || x >= MapWidth || y < 0 || y >= MapDepth || z < 0 || z >= MapHeight || map->At(x, y, z) != Air)
             std::abort();
         const std::size_t i = map->Index(x, y, z);
         if (seen[i]++)
@@ -54,9 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (std::ceil(radius) >= 0) {
         const long long R = static_cast<long long>(std::ceil(radius));
         const double r2 = static_cast<double>(radius * radius);
-        for (long long z = std::max<long long>(c[2] - R, 0); z <= std::min<long long>(c[2] + R, 255); ++z)
-            for (long long y = std::max<long long>(c[1] - R, 0); y <= std::min<long long>(c[1] + R, 511); ++y)
-                for (long long x = std::max<long long>(c[0] - R, 0); x <= std::min<long long>(c[0] + R, 511); ++x) {
+        for (long long z = std::max<long long>(c[2] - R, 0); z <= std::min<long long>(c[2] + R, MapHeight - 1); ++z)
+            for (long long y = std::max<long long>(c[1] - R, 0); y <= std::min<long long>(c[1] + R, MapDepth - 1); ++y)
+                for (long long x = std::max<long long>(c[0] - R, 0); x <= std::min<long long>(c[0] + R, MapWidth - 1); ++x) {
                     const long long d2 = (x - c[0]) * (x - c[0]) + (y - c[1]) * (y - c[1]) + (z - c[2]) * (z - c[2]);
                     expected += static_cast<double>(d2) <= r2;
                 }

@@ -7,6 +7,7 @@
 
 #include "render/ChunkMesher.h"
 #include "support/TestWorld.h"
+#include "world/MapDimensions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -14,13 +15,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 3)
         return 0;
     // The chunk: anywhere, including the map's corners and faces.
-    const int cx = data[0] % 32, cy = data[1] % 32, cz = data[2] % 16;
+    const int cx = data[0] % (MapWidth / ChunkSize), cy = data[1] % (MapDepth / ChunkSize),
+              cz = data[2] % (MapHeight / ChunkSize);
     data += 3;
     size -= 3;
     auto clampTo = [](int v, int n) { return v < 0 ? 0 : v >= n ? n - 1 : v; };
-    const int x0 = clampTo(16 * cx - 1, 512), x1 = clampTo(16 * cx + 16, 512);
-    const int y0 = clampTo(16 * cy - 1, 512), y1 = clampTo(16 * cy + 16, 512);
-    const int z0 = clampTo(16 * cz - 1, 256), z1 = clampTo(16 * cz + 16, 256);
+    const int x0 = clampTo(ChunkSize * cx - 1, MapWidth), x1 = clampTo(ChunkSize * (cx + 1), MapWidth);
+    const int y0 = clampTo(ChunkSize * cy - 1, MapDepth), y1 = clampTo(ChunkSize * (cy + 1), MapDepth);
+    const int z0 = clampTo(ChunkSize * cz - 1, MapHeight), z1 = clampTo(ChunkSize * (cz + 1), MapHeight);
     // Input bytes fill the region (cycling), mostly Air or Stone, with
     // every palette type and values beyond it now and then.
     std::size_t i = 0;

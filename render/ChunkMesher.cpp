@@ -14,6 +14,7 @@
 #include "core/BitCount.h"
 #include "render/RowScan.h"
 #include "world/Map.h"
+#include "world/MapDimensions.h"
 #include "world/VoxelType.h"
 
 const int NeighbourOffsets[6][3] = {{-1, 0, 0}, {1, 0, 0}, {0, -1, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 1}};
@@ -34,13 +35,13 @@ namespace {
 // The six vertices of face k of a voxel of type t at the origin; emitting a
 // face copies them and moves the positions.
 struct FaceTemplates {
-    ChunkVertex faces[6][4][6];
+    ChunkVertex faces[6][VoxelTypeCount][6];
     FaceTemplates()
     {
         static const int order[6] = {0, 1, 2, 2, 3, 0};
         std::memset(faces, 0, sizeof faces);
         for (int k = 0; k < 6; ++k)
-            for (int t = 0; t < 4; ++t)
+            for (int t = 0; t < VoxelTypeCount; ++t)
                 for (int v = 0; v < 6; ++v) {
                     ChunkVertex& out = faces[k][t][v];
                     for (int a = 0; a < 3; ++a) {
@@ -59,7 +60,7 @@ const FaceTemplates templates;
 inline void WriteFace(ChunkVertex* out, int k, unsigned type, int x, int y, int z)
 {
     // Types beyond the palette are solid but have no colour of their own.
-    const ChunkVertex* source = templates.faces[k][type < 4 ? type : 0];
+    const ChunkVertex* source = templates.faces[k][type < VoxelTypeCount ? type : 0];
     const float fx = static_cast<float>(x), fy = static_cast<float>(y), fz = static_cast<float>(z);
     for (int v = 0; v < 6; ++v) {
         out[v] = source[v];

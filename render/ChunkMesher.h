@@ -8,10 +8,9 @@
 
 #include "render/RowScan.h"
 #include "render/ScratchPages.h"
+#include "world/MapDimensions.h"
 
 class Map;
-
-const int ChunkSize = 16;
 
 struct ChunkVertex {
     float position[3];

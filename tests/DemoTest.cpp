@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "core/CommandLine.h"
@@ -128,6 +131,30 @@ TEST(DemoFile, DamagedOrForeignFilesAreRefusedWithTheReason)
     const std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13};
     EXPECT_FALSE(Decodes(png, reason));
     EXPECT_EQ(reason, "not a Veldmarrow demo");
+}
+
+// The demos recorded so far still play: the checksum each carries is zlib's
+// CRC-32 of the bytes before it, and each is read whole.
+TEST(DemoFile, RecordedDemosStillPlay)
+{
+    for (const char* folder : {"tests/e2e/demos", "bench/demos"}) {
+        int demos = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(std::string(VELDMARROW_SOURCE_DIR) + "/" + folder)) {
+            if (entry.path().extension() != ".demo")
+                continue;
+            ++demos;
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            ASSERT_GT(bytes.size(), 4u) << entry.path();
+            std::uint32_t stored = 0;
+            for (std::size_t i = bytes.size(); i > bytes.size() - 4; --i)
+                stored = (stored << 8) | bytes[i - 1];
+            EXPECT_EQ(Crc32(bytes.data(), bytes.size() - 4), stored) << entry.path();
+            std::string reason;
+            EXPECT_TRUE(Decodes(bytes, reason)) << entry.path() << ": " << reason;
+        }
+        EXPECT_GT(demos, 0) << folder;
+    }
 }
 
 TEST(CommandLine, ArgumentsAndTheirAnswers)

@@ -6,23 +6,25 @@
 #include <string>
 #include <vector>
 
+#include "world/MapDimensions.h"
+#include "world/VoxelType.h"
+
 namespace ChunkCodec {
 
-constexpr int Side = 16;
-constexpr int Bytes = Side * Side * Side;
 // zlib's worst case for 4,096 bytes: anything stored larger is refused
 // before it is inflated.
-constexpr std::size_t MostStored = Bytes + Bytes / 1000 + 64;
-// The highest voxel value a chunk may hold (Stone).
-constexpr std::uint8_t HighestVoxel = 3;
+constexpr std::size_t MostStored = ChunkVoxels + ChunkVoxels / 1000 + 64;
+// The highest voxel value a chunk may hold: the last voxel type.
+constexpr std::uint8_t HighestVoxel = VoxelTypeCount - 1;
 
-// The compressed form of `voxels` (Bytes of them).
+// The compressed form of `voxels` (ChunkVoxels of them).
 std::vector<std::uint8_t> Compress(const std::uint8_t* voxels);
 
-// Inflates `size` stored bytes into `voxels` (Bytes of them) and checks
+// Inflates `size` stored bytes into `voxels` (ChunkVoxels of them) and checks
 // every value; false, with what is wrong in `reason`, for anything but
-// exactly Bytes valid voxels. Inflation stops at Bytes, so a stored chunk
-// that would inflate further (a decompression bomb) costs nothing.
+// exactly ChunkVoxels valid voxels. Inflation stops at ChunkVoxels, so a
+// stored chunk that would inflate further (a decompression bomb) costs
+// nothing.
 bool Inflate(const void* stored, std::size_t size, std::uint8_t* voxels, std::string& reason);
 
 } // namespace ChunkCodec

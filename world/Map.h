@@ -3,12 +3,9 @@
 #include <cstdint>
 #include <vector>
 
-class MapGenerator;
+#include "world/MapDimensions.h"
 
-// The map's fixed size in voxels.
-constexpr int MapWidth = 512;
-constexpr int MapDepth = 512;
-constexpr int MapHeight = 256;
+class MapGenerator;
 
 struct MapLight {
     float position[4];

@@ -1,7 +1,7 @@
 // The one table of voxel colours.
 #include "world/VoxelType.h"
 
-const std::uint8_t Palette[4][3] = {
+const std::uint8_t Palette[VoxelTypeCount][3] = {
     {0, 0, 0},       // Air
     {93, 168, 39},   // Grass
     {116, 69, 48},   // Dirt

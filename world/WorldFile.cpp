@@ -16,6 +16,7 @@
 #include "platform/Utf8Path.h"
 #include "core/Version.h"
 #include "world/ChunkCodec.h"
+#include "world/MapDimensions.h"
 
 namespace {
 
@@ -152,7 +153,7 @@ std::uint64_t Mix(std::uint64_t h)
 std::uint64_t ChunkHash(const std::uint8_t* bytes, int chunkNumber)
 {
     std::uint64_t h = 0xCBF29CE484222325ull;
-    for (int i = 0; i < ChunkCodec::Bytes; i += 8) {
+    for (int i = 0; i < ChunkVoxels; i += 8) {
         std::uint64_t w = 0;
         for (int b = 7; b >= 0; --b)
             w = (w << 8) | bytes[i + b];
@@ -518,9 +519,9 @@ WorldOpened WorldFile::Inspect(std::string& reason)
         facts.saved = text(9);
     }
 
-    chunksX = facts.width / ChunkCodec::Side;
-    chunksY = facts.depth / ChunkCodec::Side;
-    chunksZ = facts.height / ChunkCodec::Side;
+    chunksX = facts.width / ChunkSize;
+    chunksY = facts.depth / ChunkSize;
+    chunksZ = facts.height / ChunkSize;
     const int chunkCount = chunksX * chunksY * chunksZ;
     stored.assign(chunkCount, false);
     storedCount = 0;
@@ -543,7 +544,7 @@ WorldOpened WorldFile::Inspect(std::string& reason)
             reason = name + chunk + " is not stored as bytes";
             return WorldOpened::Refused;
         }
-        std::vector<std::uint8_t> voxels(ChunkCodec::Bytes);
+        std::vector<std::uint8_t> voxels(ChunkVoxels);
         std::string wrong;
         if (!ChunkCodec::Inflate(sqlite3_column_blob(*rows, 1), static_cast<std::size_t>(sqlite3_column_bytes(*rows, 1)),
                                  voxels.data(), wrong)) {
@@ -567,13 +568,13 @@ WorldOpened WorldFile::Inspect(std::string& reason)
 
 int WorldFile::ChunkNumber(int x, int y, int z) const
 {
-    const int s = ChunkCodec::Side;
+    const int s = ChunkSize;
     return ((z / s) * chunksY + y / s) * chunksX + x / s;
 }
 
 void WorldFile::ChunkBytes(int number, std::uint8_t* out) const
 {
-    const int s = ChunkCodec::Side;
+    const int s = ChunkSize;
     const int cx = number % chunksX, cy = (number / chunksX) % chunksY, cz = number / (chunksX * chunksY);
     for (int z = 0; z < s; ++z)
         for (int y = 0; y < s; ++y) {
@@ -589,7 +590,7 @@ bool WorldFile::Load(Map& into, std::string& reason)
         return false;
     }
     map = &into;
-    const int s = ChunkCodec::Side;
+    const int s = ChunkSize;
     for (const auto& chunk : loaded) {
         const int number = chunk.first;
         const int cx = number % chunksX, cy = (number / chunksX) % chunksY, cz = number / (chunksX * chunksY);
@@ -605,7 +606,7 @@ bool WorldFile::Load(Map& into, std::string& reason)
     const int count = chunksX * chunksY * chunksZ;
     hashes.resize(count);
     checksum = 0;
-    std::vector<std::uint8_t> bytes(ChunkCodec::Bytes);
+    std::vector<std::uint8_t> bytes(ChunkVoxels);
     for (int i = 0; i < count; ++i) {
         ChunkBytes(i, bytes.data());
         hashes[i] = ChunkHash(bytes.data(), i);
@@ -815,7 +816,7 @@ bool WorldFile::BeginRound(std::size_t most)
 
 bool WorldFile::Prepare(std::size_t chunks)
 {
-    std::uint8_t bytes[ChunkCodec::Bytes];
+    std::uint8_t bytes[ChunkVoxels];
     for (std::size_t done = 0; done < chunks && roundNext < round.size(); ++done) {
         const int number = round[roundNext++];
         dirty[number] = 0; // a change from now on needs the next round

@@ -86,7 +86,7 @@ void ReferenceEmitFace(const Map& map, int k, VertexArray& out, int x, int y, in
             const int base = a == 0 ? x : a == 1 ? y : z;
             vertex.position[a] = static_cast<float>(base + FaceCorners[k][order[v]][a]);
             vertex.normal[a] = FaceNormals[k][a];
-            vertex.color[a] = Palette[t < 4 ? t : 0][a]; // no colour beyond the palette
+            vertex.color[a] = Palette[t < VoxelTypeCount ? t : 0][a]; // no colour beyond the palette
         }
         out.push_back(vertex);
     }
