@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/CommandLine.h"
+#include "app/CommandLine.h"
 #include "core/ExitStatus.h"
 #include "core/Fatal.h"
 #include "core/FaultHandler.h"

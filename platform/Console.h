@@ -12,7 +12,7 @@ void SetProcessEnvironment(const char* name, const char* value);
 
 // Ends the process with `status`, its output streams flushed: exit() where
 // that reports the status reliably; on Windows at once, without the C
-// runtime's exit actions (see PlatformWindows.cpp).
+// runtime's exit actions (see ConsoleWindows.cpp).
 [[noreturn]] void ExitProcessWithStatus(int status);
 
 // The program's arguments as UTF-8, argv[0] included: on Windows read afresh

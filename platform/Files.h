@@ -45,6 +45,8 @@ LockedFile OpenLocked(const char* path, FileLock lock, int& error);
 // Creates `path` as a new, empty file (never opening one that exists), for
 // reading and writing, with the exclusive lock taken before a byte is written.
 LockedFile CreateLocked(const char* path, int& error);
+// The size in bytes of the file `file` holds; -1 when the system does not say.
+std::int64_t LockedFileSize(LockedFile file);
 // True when `path` names the very file `file` holds (not another put there since).
 bool IsLockedFile(LockedFile file, const char* path);
 // Removes `path` if it still names the file `file` holds, then releases the

@@ -134,6 +134,13 @@ LockedFile CreateLocked(const char* path, int& error)
     return OpenAndLock(path, O_RDWR | O_CREAT | O_EXCL, FileLock::Exclusive, error);
 }
 
+std::int64_t LockedFileSize(LockedFile file)
+{
+    struct stat held {};
+    return file != NoLockedFile && fstat(static_cast<int>(file), &held) == 0 ? static_cast<std::int64_t>(held.st_size)
+                                                                            : -1;
+}
+
 bool IsLockedFile(LockedFile file, const char* path)
 {
     struct stat held {}, named {};

@@ -177,6 +177,12 @@ LockedFile CreateLocked(const char* path, int& error)
     return OpenAndLock(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, FileLock::Exclusive, error);
 }
 
+std::int64_t LockedFileSize(LockedFile file)
+{
+    LARGE_INTEGER size;
+    return file != NoLockedFile && GetFileSizeEx(reinterpret_cast<HANDLE>(file), &size) ? size.QuadPart : -1;
+}
+
 bool IsLockedFile(LockedFile file, const char* path)
 {
     if (file == NoLockedFile)

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "core/CommandLine.h"
+#include "app/CommandLine.h"
 #include "core/ExitStatus.h"
 #include "core/PrintableText.h"
 #include "demo/DemoFile.h"

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/CommandLine.h"
+#include "app/CommandLine.h"
 #include "core/UserFolder.h"
 
 namespace fs = std::filesystem;

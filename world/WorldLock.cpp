@@ -81,11 +81,14 @@ void RemoveBuildingLeftovers(const std::string& file)
     for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
         if (!IsBuildingName(entries->path().filename().u8string(), base) || !entries->is_regular_file(error))
             continue;
-        // Held: another program is building the world right now.
+        // Held: another program is building the world right now. Empty:
+        // it may have just been created, a moment before its builder takes
+        // the lock (which comes before its first byte), so it is left alone.
         WorldLock leftover;
         int ignored = 0;
         const std::string name = entries->path().u8string();
-        if (leftover.TakeExisting(name, FileLock::Exclusive, ignored) == WorldLock::Taken::Yes)
+        if (leftover.TakeExisting(name, FileLock::Exclusive, ignored) == WorldLock::Taken::Yes &&
+            leftover.HeldSize() > 0)
             leftover.RemoveAndRelease(name);
     }
 }

@@ -26,8 +26,10 @@ std::string FolderOf(const std::string& file);
 int FolderWritable(const std::string& file);
 
 // Removes what programs stopped while building a new world for `file` left
-// beside it: only files under the names this program builds in, and only
-// those nothing holds. Anything else is left alone.
+// beside it: only files under the names this program builds in, only those
+// nothing holds, and only those with bytes in them (a builder takes its
+// lock between creating its file and writing to it). Anything else is left
+// alone.
 void RemoveBuildingLeftovers(const std::string& file);
 
 class WorldLock {
@@ -56,6 +58,8 @@ public:
     // on POSIX systems, SQLite's locks are the process's.
     void Release();
     bool Holding() const { return held != NoLockedFile; }
+    // The held file's size in bytes (-1 when unknown or nothing is held).
+    std::int64_t HeldSize() const { return LockedFileSize(held); }
 
 private:
     LockedFile held = NoLockedFile;

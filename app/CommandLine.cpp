@@ -1,5 +1,5 @@
 // CommandLine: argument parsing and the help texts.
-#include "core/CommandLine.h"
+#include "app/CommandLine.h"
 
 #include <cstring>
 
