@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """The real program dug with for a while, as a player would: under a virtual
 display with a fixed world seed, it rises, looks down, then holds the left
 button while turning and walking. Prints the resident memory every 10 s and
@@ -9,19 +8,18 @@ With --record FILE the session is also recorded as a demo, which
 `veldmarrow-dig-bench --demo FILE` replays against a fresh renderer on the
 same dug terrain.
 
-Usage: dig_session.py [--seconds N] [--record FILE] [BINARY]
+Usage, from the checkout's root:
+  python3 -m bench.dig_session [--seconds N] [--record FILE] [BINARY]
 (default: 150 s, VELDMARROW_BINARY; VELDMARROW_DATA as for the e2e tests)"""
 import argparse
 import os
 import shutil
 import statistics
-import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import BINARY, Program, VirtualDisplay  # noqa: E402
+from tests.e2e.harness import BINARY, Program, VirtualDisplay, settings_text
 
-SETTINGS = "screenWidth = 800 screenHeight = 600 fullscreen = false antialiasing = 0 vsync = false\n"
+SETTINGS = settings_text(800, 600)
 SEED = {"VELDMARROW_SEED": "20261207"}
 PREFIX = "timeGetTime delta: "
 
@@ -32,7 +30,8 @@ def rss_mib(pid, field="VmRSS"):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(prog="python3 -m " + __spec__.name, description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--seconds", type=float, default=150)
     parser.add_argument("--record", metavar="FILE")
     parser.add_argument("binary", nargs="?", default=BINARY)
@@ -42,10 +41,8 @@ def main():
     try:
         program = Program(display, settings=SETTINGS, env=SEED, binary=os.path.abspath(args.binary),
                           args=["--record", "session.demo"] if args.record else [])
-        program.wait_window()
-        program.wait_log("IntroState Init")
-        program.key("space")
-        program.wait_log("PlayState Init")
+        program.wait_splash()
+        program.enter_play()
         program.hold("space", 100)
         program.look(0, 400, max_step=80)  # well down at the terrain
         program.wait_frames(5)

@@ -1,11 +1,11 @@
-#!/usr/bin/env python3
 """The real program under a virtual display with a fixed world seed:
 key-to-first-play-frame, frame times while looking over the terrain, and the
 process's peak resident memory. Given several builds, runs them in turn, run
 by run, so that they share the machine's ups and downs, and prints them side
 by side.
 
-Usage: play_bench.py [--runs N] [--first-frame-only] [LABEL=BINARY ...]
+Usage, from the checkout's root:
+  python3 -m bench.play_bench [--runs N] [--first-frame-only] [LABEL=BINARY ...]
 (default: one build, VELDMARROW_BINARY; VELDMARROW_DATA as for the e2e tests).
 BINARY may be a command line that runs the program, e.g.
 arm64="qemu-aarch64-static build-arm64/veldmarrow" for an emulated build."""
@@ -13,13 +13,11 @@ import argparse
 import os
 import shlex
 import statistics
-import sys
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import BINARY, Program, VirtualDisplay, wait_for  # noqa: E402
+from tests.e2e.harness import BINARY, Program, VirtualDisplay, settings_text, wait_for
 
-SETTINGS = "screenWidth = 800 screenHeight = 600 fullscreen = false antialiasing = 0 vsync = false\n"
+SETTINGS = settings_text(800, 600)
 SEED = {"VELDMARROW_SEED": "20261207"}
 PREFIX = "timeGetTime delta: "
 
@@ -28,8 +26,7 @@ def key_to_first_frame(display, program):
     """Seconds from a key on the splash to the program's first play frame;
     closes the program."""
     try:
-        program.wait_window()
-        program.wait_log("IntroState Init")
+        program.wait_splash()
         time.sleep(0.5)
         program.focus_pointer()
         sent = time.monotonic()
@@ -49,10 +46,8 @@ def first_frame_latency(display, command):
 def frame_times(display, command, passes):
     program = Program(display, settings=SETTINGS, env=SEED, binary=command[-1], runner=command[:-1])
     try:
-        program.wait_window()
-        program.wait_log("IntroState Init")
-        program.key("space")
-        program.wait_log("PlayState Init")
+        program.wait_splash()
+        program.enter_play()
         program.hold("space", 300)  # rise above the terrain
         program.look(0, 268, max_step=80)  # about 20 degrees down
         program.wait_frames(5)
@@ -69,7 +64,7 @@ def frame_times(display, command, passes):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser = argparse.ArgumentParser(prog="python3 -m " + __spec__.name, description=__doc__.split("\n\n")[0])
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--first-frame-only", action="store_true",
                         help="only the key-to-first-frame times (emulated builds take a second a frame)")

@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """Records a demo with real input: the real program under a virtual display,
 run with --record and driven by xdotool (keys held for a number of passes,
 mouse moved, left button held to dig).
@@ -8,7 +7,7 @@ mouse moved, left button held to dig).
   short   a few seconds at 320 x 240: look down, dig, move, dig again (the
           end-to-end tests' demo, tests/e2e/demos/short.demo)
 
-Usage: record_demo.py {minute,short} OUTPUT
+Usage, from the checkout's root: python3 -m bench.record_demo {minute,short} OUTPUT
 (VELDMARROW_BINARY and VELDMARROW_DATA as for the end-to-end tests; the
 world seed is VELDMARROW_SEED, 20261207 by default)"""
 import argparse
@@ -16,8 +15,7 @@ import os
 import shutil
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import Program, VirtualDisplay  # noqa: E402
+from tests.e2e.harness import Program, VirtualDisplay, settings_text
 
 SIZES = {"minute": (800, 600), "short": (320, 240)}
 
@@ -61,21 +59,18 @@ def short(p):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser = argparse.ArgumentParser(prog="python3 -m " + __spec__.name, description=__doc__.split("\n\n")[0])
     parser.add_argument("session", choices=sorted(SIZES))
     parser.add_argument("output")
     args = parser.parse_args()
     w, h = SIZES[args.session]
     display = VirtualDisplay(max(1024, w + 64), max(768, h + 64))
-    program = Program(display, settings="screenWidth = %d screenHeight = %d fullscreen = false antialiasing = 0 "
-                                        "vsync = false\n" % (w, h),
+    program = Program(display, settings=settings_text(w, h),
                       env={"VELDMARROW_SEED": os.environ.get("VELDMARROW_SEED", "20261207")},
                       args=["--record", "session.demo"])
     try:
-        program.wait_window()
-        program.wait_log("IntroState Init")
-        program.key("space")
-        program.wait_log("PlayState Init")
+        program.wait_splash()
+        program.enter_play()
         program.wait_frames(3)
         {"minute": minute, "short": short}[args.session](program)
         # Escape without moving the pointer, so the last passes stay still.

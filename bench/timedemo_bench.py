@@ -1,10 +1,10 @@
-#!/usr/bin/env python3
 """Times a demo with --timedemo on each of several builds under a virtual
 display, the builds in turn run by run so that they share the machine's ups
 and downs, and prints the figures of their JSON reports side by side
 (medians over the runs).
 
-Usage: timedemo_bench.py [--runs N] DEMO LABEL=BINARY [LABEL=BINARY ...]
+Usage, from the checkout's root:
+  python3 -m bench.timedemo_bench [--runs N] DEMO LABEL=BINARY [LABEL=BINARY ...]
 (VELDMARROW_DATA as for the end-to-end tests)"""
 import argparse
 import json
@@ -12,8 +12,7 @@ import os
 import statistics
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import Program, VirtualDisplay  # noqa: E402
+from tests.e2e.harness import Program, VirtualDisplay
 
 ROWS = [
     ("frames", lambda r: "%d" % r["frames"]),
@@ -52,7 +51,7 @@ def median_report(reports):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser = argparse.ArgumentParser(prog="python3 -m " + __spec__.name, description=__doc__.split("\n\n")[0])
     parser.add_argument("--runs", type=int, default=1)
     parser.add_argument("demo")
     parser.add_argument("builds", nargs="+", metavar="LABEL=BINARY")

@@ -1,4 +1,3 @@
-#!/usr/bin/env python3
 """What keeping a world costs in the real program, under a virtual display:
 key to the first frame of play in a world with many changed chunks against
 a fresh start, and frame times while digging with and without a world, the
@@ -8,7 +7,8 @@ resumes a world of the same seed in which nothing was dug, and has
 veldmarrow-gl-bench (beside SAVE_BENCH) build the renderer on the generated
 and on the dug terrain.
 
-Usage: world_bench.py SAVE_BENCH DEMO [--runs N] [--passes N]
+Usage, from the checkout's root:
+  python3 -m bench.world_bench SAVE_BENCH DEMO [--runs N] [--passes N]
 (VELDMARROW_BINARY and VELDMARROW_DATA as for the e2e tests). SAVE_BENCH is
 veldmarrow-save-bench: its figures are printed first, and the world it
 leaves is the one resumed here."""
@@ -18,12 +18,10 @@ import re
 import shutil
 import statistics
 import subprocess
-import sys
 import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import Program, VirtualDisplay  # noqa: E402
-from play_bench import PREFIX, SETTINGS, key_to_first_frame  # noqa: E402
+from bench.play_bench import PREFIX, SETTINGS, key_to_first_frame
+from tests.e2e.harness import Program, VirtualDisplay
 
 
 def first_frame(display, seed, args):
@@ -35,10 +33,8 @@ def untouched_world(display, seed, path):
     Escape saves it."""
     program = Program(display, settings=SETTINGS, env={"VELDMARROW_SEED": seed}, args=["--world", path])
     try:
-        program.wait_window()
-        program.wait_log("IntroState Init")
-        program.key("space")
-        program.wait_log("PlayState Init")
+        program.wait_splash()
+        program.enter_play()
         program.key("Escape")
         program.wait_exit()
     finally:
@@ -48,10 +44,8 @@ def untouched_world(display, seed, path):
 def digging_frames(display, seed, args, passes):
     program = Program(display, settings=SETTINGS, env={"VELDMARROW_SEED": seed}, args=args)
     try:
-        program.wait_window()
-        program.wait_log("IntroState Init")
-        program.key("space")
-        program.wait_log("PlayState Init")
+        program.wait_splash()
+        program.enter_play()
         program.hold("space", 100)
         program.look(0, 400, max_step=80)
         program.wait_frames(5)
@@ -75,7 +69,7 @@ def p99(values):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser = argparse.ArgumentParser(prog="python3 -m " + __spec__.name, description=__doc__.split("\n\n")[0])
     parser.add_argument("save_bench")
     parser.add_argument("demo")
     parser.add_argument("--runs", type=int, default=5)

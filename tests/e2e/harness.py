@@ -189,6 +189,42 @@ def difference(a, b):
     return sum(abs(x - y) for x, y in zip(a[2], b[2])) / max(len(a[2]), 1)
 
 
+def settings_text(width, height):
+    """A settings.lua for a window of width x height, no antialiasing and no
+    vsync, as the tests and benchmarks play in."""
+    return ("screenWidth = %d screenHeight = %d fullscreen = false antialiasing = 0 vsync = false\n"
+            % (width, height))
+
+
+def fill_disk(path):
+    """Appends zeros to the file at path until its file system is full."""
+    try:
+        with open(path, "ab") as f:
+            while True:
+                f.write(bytes(4096))
+                f.flush()
+    except OSError:
+        pass
+
+
+def small_tmpfs(test, path, size, skip_if_refused=False):
+    """Mounts a tmpfs of `size` (as mount takes it, e.g. "256k") on the folder
+    path, made if missing; the test unmounts it and removes the folder at its
+    end. Needs root. With skip_if_refused, a mount the system refuses skips
+    the test instead of failing it."""
+    os.makedirs(path, exist_ok=True)
+    if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=" + size, "tmpfs", path],
+                      timeout=TIMEOUT).returncode != 0:
+        os.rmdir(path)
+        if skip_if_refused:
+            test.skipTest("cannot mount a tmpfs here")
+        raise AssertionError("cannot mount a tmpfs on " + path)
+    # Cleanups run last first: unmounted, then removed.
+    test.addCleanup(os.rmdir, path)
+    test.addCleanup(subprocess.run, ["umount", path], check=True, timeout=TIMEOUT)
+    return path
+
+
 def make_workdir(settings=None, files=None):
     """A temporary working folder with the data files and a settings.lua;
     `files` maps names to bytes to write, or to None to remove."""
@@ -196,8 +232,7 @@ def make_workdir(settings=None, files=None):
     for name in ("splash.png", "menu.bmp"):
         shutil.copy(os.path.join(DATA, name), path)
     with open(os.path.join(path, "settings.lua"), "w") as f:
-        f.write(settings if settings is not None else
-                "screenWidth = 800 screenHeight = 600 fullscreen = false antialiasing = 0 vsync = false\n")
+        f.write(settings if settings is not None else settings_text(800, 600))
     for name, content in (files or {}).items():
         target = os.path.join(path, name)
         if content is None:
@@ -261,6 +296,16 @@ class Program:
         wait_for(lambda: self.geometry()[2] > 32, what="the window's size")
         self.focus_pointer()
         return self.window
+
+    def wait_splash(self):
+        """Waits for the window and the splash screen in it."""
+        self.wait_window()
+        self.wait_log("IntroState Init")
+
+    def enter_play(self, key="space"):
+        """Leaves the splash screen with the key and waits for play to begin."""
+        self.key(key)
+        self.wait_log("PlayState Init")
 
     def geometry(self):
         """(x, y, width, height) of the window on the screen."""

@@ -11,9 +11,9 @@ import os
 import random
 import sys
 
-from harness import Program, VirtualDisplay
+from harness import Program, VirtualDisplay, settings_text
 
-SETTINGS = "screenWidth = 320 screenHeight = 240 fullscreen = false antialiasing = 0 vsync = false\n"
+SETTINGS = settings_text(320, 240)
 PREFIX = "timeGetTime delta: "
 
 
@@ -33,10 +33,8 @@ def main():
     samples = []
     held_button_passes = 0
     try:
-        program.wait_window()
-        program.wait_log("IntroState Init")
-        program.key("space")
-        program.wait_log("PlayState Init")
+        program.wait_splash()
+        program.enter_play()
         pid = program.process.pid
 
         def passes():

@@ -11,13 +11,11 @@ import tempfile
 import unittest
 import zlib
 
-import shutil
-
 from harness import (DATA, SDL_COMPAT_DIR, TIMEOUT, WINDOWS, OneDisplayTest, Program, make_workdir, save_png,
-                     skip_on_windows)
+                     settings_text, skip_on_windows)
 
 SHORT_DEMO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "demos", "short.demo")
-SETTINGS = "screenWidth = 320 screenHeight = 240 fullscreen = false antialiasing = 0 vsync = false\n"
+SETTINGS = settings_text(320, 240)
 SEED = {"VELDMARROW_SEED": "20261207"}
 ON_COMPAT = SDL_COMPAT_DIR is not None and SDL_COMPAT_DIR in os.environ.get("LD_LIBRARY_PATH", "")
 
@@ -67,10 +65,8 @@ class DemoTest(OneDisplayTest):
 
     def test_recorded_session_replays_with_the_same_terrain_and_picture(self):
         rec = self.program(["--record", "session.demo"])
-        rec.wait_window()
-        rec.wait_log("IntroState Init")
-        rec.key("space")
-        rec.wait_log("PlayState Init")
+        rec.wait_splash()
+        rec.enter_play()
         rec.hold("space", 20)
         rec.look(0, 260, max_step=40)  # down at the terrain
         rec.dig(8)
@@ -197,8 +193,7 @@ class DemoTest(OneDisplayTest):
                   "stdout.txt"]
         # Left on the splash: no pass of play, so nothing to write.
         p = self.program(["--record", "earlier.demo"], files=files)
-        p.wait_window()
-        p.wait_log("IntroState Init")
+        p.wait_splash()
         p.key("Escape")
         self.assertEqual(p.wait_exit(), 0, p.errors())
         self.assertIn('Demo not written: no pass of play was recorded; "earlier.demo" is as it was', p.log())

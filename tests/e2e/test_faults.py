@@ -10,13 +10,14 @@ import tempfile
 import time
 import unittest
 
-from harness import BINARY, DATA, RUNNER, TIMEOUT, WINDOWS, DisplayPerTest, skip_on_windows, wait_for
+from harness import (BINARY, DATA, RUNNER, TIMEOUT, WINDOWS, DisplayPerTest, settings_text, skip_on_windows,
+                     small_tmpfs, wait_for)
 
 SEED = {"VELDMARROW_SEED": "20261207"}
 # The Windows build's counterpart of `kill -SEGV` (Wine turns no Linux signal
 # into a Windows fault): a thread started in the program at address 0.
 FAULT_TOOL = os.environ.get("VELDMARROW_FAULT_TOOL")
-SETTINGS = "screenWidth = 320 screenHeight = 240 fullscreen = false antialiasing = 0 vsync = false\n"
+SETTINGS = settings_text(320, 240)
 PREFIX = "timeGetTime delta: "
 
 
@@ -38,14 +39,12 @@ def sanitized_build():
 class FaultTest(DisplayPerTest):
     def start(self, **kwargs):
         p = self.launch(settings=SETTINGS, env=SEED, **kwargs)
-        p.wait_window()
-        p.wait_log("IntroState Init")
+        p.wait_splash()
         return p
 
     def play(self, **kwargs):
         p = self.start(**kwargs)
-        p.key("space")
-        p.wait_log("PlayState Init")
+        p.enter_play()
         p.wait_frames(3)
         return p
 
@@ -93,42 +92,34 @@ class FaultTest(DisplayPerTest):
     def test_full_disk_keeps_whole_lines_and_says_once_that_logging_stopped(self):
         if os.geteuid() != 0:
             self.skipTest("mounting a small file system needs root")
-        mount = tempfile.mkdtemp(prefix="veldmarrow-tmpfs-")
         # Eight pages: the picture, the settings and error.txt take one each,
         # a filler three, so log.txt fills its first page and then the disk.
-        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=32k", "tmpfs", mount]).returncode != 0:
-            os.rmdir(mount)
-            self.skipTest("cannot mount a tmpfs here")
-        try:
-            shutil.copy(os.path.join(DATA, "splash.png"), mount)
-            with open(os.path.join(mount, "settings.lua"), "w") as f:
-                f.write(SETTINGS)
-            with open(os.path.join(mount, "filler"), "wb") as f:
-                f.write(b"\0" * 3 * 4096)
-            p = self.start(workdir=mount)
-            p.key("space")
-            notice = "Veldmarrow: logging to log.txt stopped after "
-            line = wait_for(lambda: next((l for l in self.errors(p) if l.startswith(notice)), None),
-                            what="the notice that logging stopped")
-            self.assertTrue(line.endswith(" lines: No space left on device"), line)
-            p.key("Escape")
-            self.assertEqual(p.wait_exit(), 0)
-            with open(os.path.join(mount, "log.txt"), "rb") as f:
-                log = f.read().decode()
-            self.assertTrue(log.endswith("\n"))
-            lines = log.splitlines()
-            self.assertEqual(len(lines), int(line[len(notice):].split()[0]))
-            self.assertIn("PlayState Init", lines)
-            for l in lines[lines.index("PlayState Init") + 1:]:
-                self.assertTrue(l.startswith(PREFIX), l)
-                float(l[len(PREFIX):])
-            self.assertEqual([l for l in self.errors(p) if l.startswith(notice)], [line])
-            self.assertEqual(p.stderr().count(notice), 1, p.stderr())
-        finally:
-            for program in self.programs:
-                program.close()
-            subprocess.run(["umount", mount], check=True)
-            os.rmdir(mount)
+        # The programs end in tearDown, before the disk is unmounted.
+        mount = small_tmpfs(self, tempfile.mkdtemp(prefix="veldmarrow-tmpfs-"), "32k", skip_if_refused=True)
+        shutil.copy(os.path.join(DATA, "splash.png"), mount)
+        with open(os.path.join(mount, "settings.lua"), "w") as f:
+            f.write(SETTINGS)
+        with open(os.path.join(mount, "filler"), "wb") as f:
+            f.write(b"\0" * 3 * 4096)
+        p = self.start(workdir=mount)
+        p.key("space")
+        notice = "Veldmarrow: logging to log.txt stopped after "
+        line = wait_for(lambda: next((l for l in self.errors(p) if l.startswith(notice)), None),
+                        what="the notice that logging stopped")
+        self.assertTrue(line.endswith(" lines: No space left on device"), line)
+        p.key("Escape")
+        self.assertEqual(p.wait_exit(), 0)
+        with open(os.path.join(mount, "log.txt"), "rb") as f:
+            log = f.read().decode()
+        self.assertTrue(log.endswith("\n"))
+        lines = log.splitlines()
+        self.assertEqual(len(lines), int(line[len(notice):].split()[0]))
+        self.assertIn("PlayState Init", lines)
+        for l in lines[lines.index("PlayState Init") + 1:]:
+            self.assertTrue(l.startswith(PREFIX), l)
+            float(l[len(PREFIX):])
+        self.assertEqual([l for l in self.errors(p) if l.startswith(notice)], [line])
+        self.assertEqual(p.stderr().count(notice), 1, p.stderr())
 
     @skip_on_windows("Wine itself stalls under an address-space limit, and enforces no job memory limit")
     def test_out_of_memory_in_own_code_names_what_was_being_built(self):
@@ -162,8 +153,7 @@ class FaultTest(DisplayPerTest):
                                   r"about \d+ MiB needed, \d+ MiB available$")
         # In play, a dig the memory left cannot rebuild is refused, once said, and play goes on.
         p = self.start()
-        p.key("space")
-        p.wait_log("PlayState Init")
+        p.enter_play()
         p.look(0, 60)
         resource.prlimit(p.process.pid, resource.RLIMIT_AS, (vm_size(p) + (4 << 20), resource.RLIM_INFINITY))
         for _ in range(2):

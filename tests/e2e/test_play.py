@@ -5,20 +5,19 @@ import time
 import unittest
 
 from harness import (BINARY, LINUX_BUILD, SDL_COMPAT_DIR, WINDOWS, Program, VirtualDisplay, crop, difference,
-                     skip_on_windows)
+                     settings_text, skip_on_windows)
 
 SHOTS = os.environ.get("VELDMARROW_SHOTS", os.path.join(tempfile.gettempdir(), "veldmarrow-shots"))
 os.makedirs(SHOTS, exist_ok=True)
 SEED = {"VELDMARROW_SEED": "20261207"}
-SETTINGS = "screenWidth = 640 screenHeight = 480 fullscreen = false antialiasing = 0 vsync = false\n"
+SETTINGS = settings_text(640, 480)
 
 
 class PlayTest(unittest.TestCase):
     def setUp(self):
         self.display = VirtualDisplay()
         self.program = Program(self.display, settings=SETTINGS, env=SEED)
-        self.program.wait_window()
-        self.program.wait_log("IntroState Init")
+        self.program.wait_splash()
 
     def tearDown(self):
         self.program.close()
@@ -26,8 +25,7 @@ class PlayTest(unittest.TestCase):
 
     def enter_play(self, key="shift"):
         p = self.program
-        p.key(key)
-        p.wait_log("PlayState Init")
+        p.enter_play(key)
         p.wait_frames(3)
         return p
 
@@ -143,11 +141,9 @@ def look_around(name, binary=None, env=None, runner=None):
     display = VirtualDisplay()
     p = Program(display, settings=SETTINGS, env=dict(SEED, **(env or {})), binary=binary, runner=runner)
     try:
-        p.wait_window()
-        p.wait_log("IntroState Init")
+        p.wait_splash()
         geometry = p.geometry()
-        p.key("shift")
-        p.wait_log("PlayState Init")
+        p.enter_play("shift")
         p.wait_frames(3)
         start = p.window_image()
         p.look(-150, 200)

@@ -8,9 +8,10 @@ import shutil
 import subprocess
 import unittest
 
-from harness import BINARY, RUNNER, TIMEOUT, WINDOWS, DisplayPerTest, make_workdir, wait_for
+from harness import (BINARY, RUNNER, TIMEOUT, WINDOWS, DisplayPerTest, fill_disk, make_workdir, settings_text,
+                     small_tmpfs, wait_for)
 
-SETTINGS = "screenWidth = 320 screenHeight = 240 fullscreen = false antialiasing = 0 vsync = false\n"
+SETTINGS = settings_text(320, 240)
 SEED = {"VELDMARROW_SEED": "20261207"}
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 CONSOLE_PARENT = os.environ.get("VELDMARROW_CONSOLE_PARENT")
@@ -25,10 +26,8 @@ def program_version():
 class WindowsTest(DisplayPerTest):
     def play(self, **kwargs):
         p = self.launch(settings=kwargs.pop("settings", SETTINGS), env=dict(SEED, **kwargs.pop("env", {})), **kwargs)
-        p.wait_window()
-        p.wait_log("IntroState Init")
-        p.key("space")
-        p.wait_log("PlayState Init")
+        p.wait_splash()
+        p.enter_play()
         p.wait_frames(3)
         return p
 
@@ -71,10 +70,8 @@ class WindowsTest(DisplayPerTest):
         open(os.path.join(rec.dir, world), "wb").close()
         for opened in ("New world", "World"):
             p = self.launch(settings=SETTINGS, workdir=rec.dir, args=["--world", world], env=dict(SEED, **utf8))
-            p.wait_window()
-            p.wait_log("IntroState Init")
-            p.key("shift")
-            p.wait_log("PlayState Init")
+            p.wait_splash()
+            p.enter_play("shift")
             p.key("Escape")
             self.assertEqual(p.wait_exit(), 0, p.errors())
             self.assertTrue([l for l in p.log() if l.startswith('%s "%s": seed 20261207' % (opened, world))], p.log())
@@ -113,19 +110,10 @@ class WindowsTest(DisplayPerTest):
     def test_a_final_save_that_fails_shows_its_reason_in_a_message_box(self):
         wd = make_workdir(SETTINGS)
         self.addCleanup(shutil.rmtree, wd, ignore_errors=True)
-        disk = os.path.join(wd, "disk")
-        os.mkdir(disk)
-        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", disk], check=True, timeout=TIMEOUT)
-        self.addCleanup(subprocess.run, ["umount", disk], timeout=TIMEOUT)
+        disk = small_tmpfs(self, os.path.join(wd, "disk"), "256k")
         p = self.play(workdir=wd, args=["--world", "disk/w.db"], env={"VELDMARROW_UNATTENDED": "0"})
         # The disk fills up: digging can no longer be saved.
-        try:
-            with open(os.path.join(disk, "filler"), "wb") as f:
-                while True:
-                    f.write(bytes(4096))
-                    f.flush()
-        except OSError:
-            pass
+        fill_disk(os.path.join(disk, "filler"))
         p.look(0, 60)
         p.dig(3)
         p.key("Escape")
@@ -155,8 +143,7 @@ class WindowsTest(DisplayPerTest):
         # The default 1024 x 768 on a 1024 x 768 screen: with its frame it
         # does not fit, so the frame's top-left goes to the screen's.
         p = self.launch(settings="screenWidth = 1024 screenHeight = 768 fullscreen = false\n")
-        p.wait_window()
-        p.wait_log("IntroState Init")
+        p.wait_splash()
         line = next(l for l in p.log() if l.startswith("The window is larger than the screen's work area"))
         x, y = (int(v) for v in re.search(r"goes at (-?\d+),(-?\d+)", line).groups())
         self.assertEqual(p.geometry(), (x, y, 1024, 768))

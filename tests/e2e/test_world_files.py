@@ -7,12 +7,12 @@ import re
 import shutil
 import signal
 import sqlite3
-import subprocess
 import unittest
 
-from harness import TIMEOUT, WINDOWS, DisplayPerTest, make_workdir, skip_on_windows, wait_for
+from harness import (TIMEOUT, WINDOWS, DisplayPerTest, make_workdir, settings_text, skip_on_windows, small_tmpfs,
+                     wait_for)
 
-SETTINGS = "screenWidth = 640 screenHeight = 480 fullscreen = false antialiasing = 0 vsync = false\n"
+SETTINGS = settings_text(640, 480)
 SEED = {"VELDMARROW_SEED": "20261209"}
 RACES = int(os.environ.get("VELDMARROW_RACES", "3" if WINDOWS else "10"))
 SAVED_WORLD = os.path.join(os.path.dirname(os.path.abspath(__file__)), "worlds", "dug.world")
@@ -46,13 +46,11 @@ class WorldFilesTest(DisplayPerTest):
 
     def start(self, workdir, *args):
         p = self.launch(workdir=workdir, env=SEED, args=args)
-        p.wait_window()
-        p.wait_log("IntroState Init")
+        p.wait_splash()
         return p
 
     def play_and_quit(self, p):
-        p.key("shift")
-        p.wait_log("PlayState Init")
+        p.enter_play("shift")
         p.wait_frames(2)
         p.key("Escape")
         self.assertEqual(p.wait_exit(), 0)
@@ -72,8 +70,7 @@ class WorldFilesTest(DisplayPerTest):
             winner = pair[1 - pair.index(loser)]
             self.assertEqual(loser.wait_exit(), 10, "race %d: %s" % (race, loser.errors()))
             self.assertIn('world "%s" is in use by another running Veldmarrow' % world, loser.errors()[1])
-            winner.wait_window()
-            winner.wait_log("IntroState Init")
+            winner.wait_splash()
             self.play_and_quit(winner)
             self.assertEqual(world_rows(world), [(20261209, 1)], "race %d" % race)
             self.assertEqual(self.leftovers(shared), [])
@@ -123,14 +120,10 @@ class WorldFilesTest(DisplayPerTest):
     @unittest.skipUnless(hasattr(os, "geteuid") and os.geteuid() == 0, "mounting a small tmpfs needs root")
     def test_a_small_disk_keeps_saving_with_a_small_log_and_a_log_left_over_is_folded_at_the_next_start(self):
         wd = self.workdir()
-        disk = os.path.join(wd, "disk")
-        os.mkdir(disk)
-        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", disk], check=True, timeout=TIMEOUT)
-        self.addCleanup(subprocess.run, ["umount", disk], timeout=TIMEOUT)
+        disk = small_tmpfs(self, os.path.join(wd, "disk"), "1m")
         log = os.path.join(disk, "w.world-wal")
         p = self.start(wd, "--world", "disk/w.world")
-        p.key("shift")
-        p.wait_log("PlayState Init")
+        p.enter_play("shift")
         p.look(0, 60)
         largest = [0]
 
@@ -173,8 +166,7 @@ class WorldFilesTest(DisplayPerTest):
         left = os.path.getsize(log)
         self.assertGreater(left, 0)
         again = self.start(wd, "--world", "disk/w.world")
-        again.key("shift")
-        again.wait_log("PlayState Init")
+        again.enter_play("shift")
         # Folded in, the log begins anew with the one page that carries its header.
         page = int.from_bytes(read(os.path.join(disk, "w.world"))[16:18], "big")
         self.assertLessEqual(os.path.getsize(log), 32 + 24 + page, "the log left over was not folded in")

@@ -9,15 +9,14 @@ import shutil
 import sys
 import time
 
-from harness import Program, VirtualDisplay
+from harness import Program, VirtualDisplay, settings_text
 
 
 def main():
     out = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "tour")
     os.makedirs(out, exist_ok=True)
     display = VirtualDisplay(800, 600)
-    program = Program(display, settings="screenWidth = 800 screenHeight = 600 fullscreen = false "
-                                         "antialiasing = 0 vsync = false\n",
+    program = Program(display, settings=settings_text(800, 600),
                       env={"VELDMARROW_SEED": os.environ.get("VELDMARROW_SEED", "20261207")})
     saved = []
 
@@ -27,12 +26,10 @@ def main():
         saved.append(path)
 
     try:
-        program.wait_window()
-        program.wait_log("IntroState Init")
+        program.wait_splash()
         time.sleep(2)  # let the splash fade part of the way in
         shot("1-splash")
-        program.key("space")
-        program.wait_log("PlayState Init")
+        program.enter_play()
         program.wait_frames(3)
         shot("2-play-start")
         program.hold("space", 300)
