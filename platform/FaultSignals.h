@@ -4,6 +4,7 @@
 // line and end. CMake compiles exactly one of FaultSignalsPosix.cpp and
 // FaultSignalsWindows.cpp.
 #pragma once
+#include <cstddef>
 
 // A process ended by fatal signal N ends with status FatalSignalStatusBase + N.
 constexpr int FatalSignalStatusBase = 128;
@@ -32,6 +33,21 @@ void WatchDisplayConnection(DisplayLostHook hook);
 // `leave` is tried (for at most a second) after a fatal signal, to give the
 // desktop its video mode back; null when there is nothing to restore.
 void SetFullScreenRestore(void (*leave)());
+
+// Both sides: a fatal signal and the words that name it in the last line.
+struct FatalSignalName {
+    int number;
+    const char* text;
+};
+// The words for `number` in `names`, "unknown" when it is not there; async-signal-safe.
+template <std::size_t N>
+const char* FatalSignalText(int number, const FatalSignalName (&names)[N])
+{
+    for (const FatalSignalName& s : names)
+        if (s.number == number)
+            return s.text;
+    return "unknown";
+}
 
 // Writes `n` bytes of `line` to error.txt (the standard error until it is
 // opened) in one call; async-signal-safe.

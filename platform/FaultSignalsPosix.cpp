@@ -21,11 +21,6 @@ int (*previousXErrorHandler)(Display*, XErrorEvent*) = nullptr;
 // Room for a handler on a blown stack.
 alignas(16) char alternateStack[64 * 1024];
 
-struct FatalSignalName {
-    int number;
-    const char* text;
-};
-
 const FatalSignalName FatalSignals[] = {
     {SIGSEGV, "SIGSEGV, invalid memory access"},
     {SIGBUS, "SIGBUS, bus error"},
@@ -46,12 +41,8 @@ void OnFatalSignal(int number)
 {
     if (endingSignal == 0)
         endingSignal = number;
-    const char* text = "unknown";
-    for (const FatalSignalName& s : FatalSignals)
-        if (s.number == number)
-            text = s.text;
     if (fatalSignalHook != nullptr)
-        fatalSignalHook(number, text);
+        fatalSignalHook(number, FatalSignalText(number, FatalSignals));
     if (leaveFullScreen != nullptr) {
         // The driver may hold a lock the fault left taken; a second is all
         // this attempt gets.

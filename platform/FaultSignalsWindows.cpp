@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <initializer_list>
 #include <signal.h>
 #include <stdlib.h>
 
@@ -13,11 +14,6 @@ namespace {
 
 int lastWordsFd = 2;
 FatalSignalHook fatalSignalHook = nullptr;
-
-struct FatalSignalName {
-    int number;
-    const char* text;
-};
 
 const FatalSignalName FatalSignals[] = {
     {SIGSEGV, "SIGSEGV, invalid memory access"},
@@ -28,12 +24,8 @@ const FatalSignalName FatalSignals[] = {
 
 void OnFatalSignal(int number)
 {
-    const char* text = "unknown";
-    for (const FatalSignalName& s : FatalSignals)
-        if (s.number == number)
-            text = s.text;
     if (fatalSignalHook != nullptr)
-        fatalSignalHook(number, text);
+        fatalSignalHook(number, FatalSignalText(number, FatalSignals));
     EndNow(FatalSignalStatusBase + number);
 }
 
