@@ -32,6 +32,7 @@ public:
     bool Prepare(std::size_t chunks);
     // Everything unsaved in one round, prepared, for the last commit.
     void PrepareAll();
+    // The chunks prepared for the next commit, in the order they were prepared.
     const std::vector<PreparedChunk>& Prepared() const { return prepared; }
 
     // The world checksum as it will be once the prepared chunks are committed.
@@ -44,6 +45,7 @@ public:
 
     // The world checksum as committed.
     std::uint64_t Checksum() const { return checksum; }
+    // Whether any chunk changed since the last commit.
     bool HasChanges() const { return !waiting.empty() || !round.empty() || !prepared.empty(); }
     // Changed chunks not committed (those of a round being prepared count twice).
     std::size_t Unsaved() const { return waiting.size() + round.size() + prepared.size(); }

@@ -19,13 +19,14 @@ public:
     bool Ok() const;
     // One step: SQLite's result code (SQLITE_ROW, SQLITE_DONE, an error).
     int Step();
+    // The statement itself, for binding and reading columns.
     sqlite3_stmt* operator*() const { return stmt; }
     // The result of preparing it.
     int PrepareResult() const { return rc; }
 
 private:
     sqlite3_stmt* stmt = nullptr;
-    int rc = 0;
+    int rc = 0; // SQLITE_OK
 };
 
 // Runs every statement in `sql`; false with SQLite's message in `error`.

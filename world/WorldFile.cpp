@@ -131,7 +131,7 @@ WorldOpened WorldFile::Check(std::string& reason)
     }
     // The stored chunks are in memory: the file is opened again, for
     // saving, only once the world is accepted (Load).
-    Accept(contents);
+    TakeContents(contents);
     opened = true;
     return WorldOpened::Ok;
 }
@@ -143,11 +143,11 @@ WorldOpened WorldFile::OpenImage(const std::uint8_t* data, std::size_t size, std
     WorldContents contents;
     const WorldOpened result = CheckWorldImage(data, size, Quoted(path), contents, reason);
     if (result == WorldOpened::Ok)
-        Accept(contents);
+        TakeContents(contents);
     return result;
 }
 
-void WorldFile::Accept(WorldContents& contents)
+void WorldFile::TakeContents(WorldContents& contents)
 {
     facts = contents.facts;
     const int side = ChunkCodec::Side;

@@ -114,7 +114,7 @@ private:
     WorldStore store; // after the lock: closed before it is released
 
     WorldOpened Check(std::string& reason);
-    void Accept(WorldContents& contents);
+    void TakeContents(WorldContents& contents);
     void EndFold();
     void CloseDatabase();
 };

@@ -33,6 +33,7 @@ public:
     // `notice`, and play goes on). False with the reason, naming it `world`.
     bool Open(const std::string& file, const std::string& world, std::int64_t saves, int format, std::string& notice,
               std::string& reason);
+    // Open for saving, from Open to Close.
     bool IsOpen() const { return db != nullptr; }
 
     // Writes `chunks` with the world checksum `checksum`, one more save and
