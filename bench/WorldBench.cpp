@@ -161,7 +161,7 @@ static void BM_ClassifyAllChunks(benchmark::State& state)
         benchmark::DoNotOptimize(visible);
     }
     state.counters["ns_per_box"] =
-        benchmark::Counter(static_cast<double>(MapChunks) * state.iterations(), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+        benchmark::Counter(static_cast<double>(MapChunkCount) * state.iterations(), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["visible"] = visible;
 }
 BENCHMARK(BM_ClassifyAllChunks)->Unit(benchmark::kMicrosecond);

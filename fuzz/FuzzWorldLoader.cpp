@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const WorldFacts& facts = world.Facts();
     if (facts.width != MapWidth || facts.depth != MapDepth || facts.height != MapHeight)
         std::abort();
-    if (world.StoredChunks() > static_cast<std::size_t>(MapChunks) || (world.StoredChunks() != 0 && !facts.hasChecksum))
+    if (world.StoredChunks() > static_cast<std::size_t>(MapChunkCount) || (world.StoredChunks() != 0 && !facts.hasChecksum))
         std::abort();
     return 0;
 }

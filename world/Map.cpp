@@ -6,6 +6,7 @@
 
 #include "world/MapGenerator.h"
 #include "world/VoxelBuffer.h"
+#include "world/VoxelHash.h"
 #include "world/VoxelType.h"
 
 Map::Map(MapGenerator* generator)
@@ -63,21 +64,8 @@ std::uint64_t VoxelChecksum(const Map& map)
 {
     const std::size_t size = static_cast<std::size_t>(map.width) * map.depth * map.height;
     const std::uint8_t* bytes = map.voxels;
-    // Eight bytes a step, taken as a little-endian word on every machine, so
-    // the figure is the same everywhere.
-    auto word = [](const std::uint8_t* p) {
-        std::uint64_t w = 0;
-        for (int i = 7; i >= 0; --i)
-            w = (w << 8) | p[i];
-        return w;
-    };
-    std::uint64_t h = 0xCBF29CE484222325ull ^ size;
-    std::size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        h ^= word(bytes + i);
-        h = (h << 27 | h >> 37) * 0x9E3779B97F4A7C15ull;
-    }
-    for (; i < size; ++i)
+    std::uint64_t h = HashWords(0xCBF29CE484222325ull ^ size, bytes, size);
+    for (std::size_t i = size - size % 8; i < size; ++i)
         h = (h ^ bytes[i]) * 0x100000001B3ull;
     return h ^ (h >> 31);
 }
