@@ -12,9 +12,9 @@ import unittest
 import zlib
 
 from harness import (BINARY, LINUX_BUILD, TIMEOUT, WINDOWS, DisplayPerTest, Program, VirtualDisplay, crop, difference,
-                     make_workdir, skip_on_windows, wait_for)
+                     fill_disk, make_workdir, settings_text, skip_on_windows, small_tmpfs, wait_for)
 
-SETTINGS = "screenWidth = 640 screenHeight = 480 fullscreen = false antialiasing = 0 vsync = false\n"
+SETTINGS = settings_text(640, 480)
 SEED = {"VELDMARROW_SEED": "20261209"}
 APPLICATION_ID = 0x566C646D
 SHOTS = os.environ.get("VELDMARROW_SHOTS", os.path.join(tempfile.gettempdir(), "veldmarrow-shots"))
@@ -53,8 +53,7 @@ def make_world(path, seed=7, checksum=None, chunks=(), width=512, version=1, app
 class WorldTest(DisplayPerTest):
     def start(self, workdir, *args, env=SEED):
         p = self.launch(workdir=workdir, env=env, args=args)
-        p.wait_window()
-        p.wait_log("IntroState Init")
+        p.wait_splash()
         return p
 
     def run_without_display(self, workdir, *args, runner=None):
@@ -69,8 +68,7 @@ class WorldTest(DisplayPerTest):
 
     def enter_play(self, p, look_down=True):
         # Shift: a key that moves nothing (space would rise while held).
-        p.key("shift")
-        p.wait_log("PlayState Init")
+        p.enter_play("shift")
         p.wait_frames(3)
         if look_down:
             p.look(0, 60)
@@ -159,8 +157,7 @@ class WorldTest(DisplayPerTest):
             # The same world through the Linux build: the same first picture.
             shutil.copy(SAVED_WORLD, os.path.join(wd, "w.db"))
             linux = self.launch(workdir=wd, args=["--world", "w.db"], binary=os.path.join(LINUX_BUILD, "veldmarrow"), runner=[])
-            linux.wait_window()
-            linux.wait_log("IntroState Init")
+            linux.wait_splash()
             self.enter_play(linux, look_down=False)
             reference = linux.window_image(os.path.join(SHOTS, "world-linux.png"))
             # Wine's window and its drawing area stand a title bar's height
@@ -248,21 +245,10 @@ class WorldTest(DisplayPerTest):
     @unittest.skipUnless(hasattr(os, "geteuid") and os.geteuid() == 0, "mounting a small tmpfs needs root")
     def test_full_disk_during_play_and_at_the_end(self):
         wd = self.workdir()
-        disk = os.path.join(wd, "disk")
-        os.mkdir(disk)
-        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=512k", "tmpfs", disk], check=True, timeout=TIMEOUT)
-        self.addCleanup(subprocess.run, ["umount", disk], timeout=TIMEOUT)
+        disk = small_tmpfs(self, os.path.join(wd, "disk"), "512k")
         world = os.path.join("disk", "w.db")
         filler = os.path.join(disk, "filler")
-
-        def fill():
-            try:
-                with open(filler, "ab") as f:
-                    while True:
-                        f.write(bytes(4096))
-                        f.flush()
-            except OSError:
-                pass
+        fill = lambda: fill_disk(filler)
 
         p = self.start(wd, "--world", world)
         self.enter_play(p)
