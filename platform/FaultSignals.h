@@ -34,19 +34,20 @@ void WatchDisplayConnection(DisplayLostHook hook);
 // desktop its video mode back; null when there is nothing to restore.
 void SetFullScreenRestore(void (*leave)());
 
-// Both sides: a fatal signal and the words that name it in the last line.
-struct FatalSignalName {
+// Both sides: a signal and the words that name it.
+struct SignalName {
     int number;
     const char* text;
 };
-// The words for `number` in `names`, "unknown" when it is not there; async-signal-safe.
+// The words for `number` in `names`, `otherwise` when it is not there;
+// async-signal-safe.
 template <std::size_t N>
-const char* FatalSignalText(int number, const FatalSignalName (&names)[N])
+const char* SignalText(int number, const SignalName (&names)[N], const char* otherwise)
 {
-    for (const FatalSignalName& s : names)
+    for (const SignalName& s : names)
         if (s.number == number)
             return s.text;
-    return "unknown";
+    return otherwise;
 }
 
 // Writes `n` bytes of `line` to error.txt (the standard error until it is

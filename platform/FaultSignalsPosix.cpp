@@ -5,7 +5,6 @@
 
 #include <X11/Xlib.h>
 #include <fcntl.h>
-#include <initializer_list>
 #include <signal.h>
 #include <unistd.h>
 
@@ -21,7 +20,7 @@ int (*previousXErrorHandler)(Display*, XErrorEvent*) = nullptr;
 // Room for a handler on a blown stack.
 alignas(16) char alternateStack[64 * 1024];
 
-const FatalSignalName FatalSignals[] = {
+const SignalName FatalSignals[] = {
     {SIGSEGV, "SIGSEGV, invalid memory access"},
     {SIGBUS, "SIGBUS, bus error"},
     {SIGFPE, "SIGFPE, arithmetic fault"},
@@ -30,6 +29,12 @@ const FatalSignalName FatalSignals[] = {
     {SIGTRAP, "SIGTRAP, trap"},
     {SIGSYS, "SIGSYS, bad system call"},
     {SIGQUIT, "SIGQUIT, quit requested"},
+};
+
+const SignalName QuitSignals[] = {
+    {SIGTERM, "SIGTERM"},
+    {SIGINT, "SIGINT"},
+    {SIGHUP, "SIGHUP"},
 };
 
 void OnRestoreTimeout(int)
@@ -42,7 +47,7 @@ void OnFatalSignal(int number)
     if (endingSignal == 0)
         endingSignal = number;
     if (fatalSignalHook != nullptr)
-        fatalSignalHook(number, FatalSignalText(number, FatalSignals));
+        fatalSignalHook(number, SignalText(number, FatalSignals, "unknown"));
     if (leaveFullScreen != nullptr) {
         // The driver may hold a lock the fault left taken; a second is all
         // this attempt gets.
@@ -96,7 +101,7 @@ void InstallFatalSignalHandlers(const char* errorFileName, FatalSignalHook hook)
     sigemptyset(&action.sa_mask);
     action.sa_handler = OnFatalSignal;
     action.sa_flags = SA_ONSTACK | SA_NODEFER;
-    for (const FatalSignalName& s : FatalSignals)
+    for (const SignalName& s : FatalSignals)
         sigaction(s.number, &action, nullptr);
 
     // A closed X connection and a full file-size limit then show up as
@@ -114,22 +119,13 @@ void InstallQuitSignalHandlers(void (*handler)(int))
     // Noting the request is all the handler does: interrupted calls go on.
     action.sa_flags = SA_RESTART;
     // SIGHUP: the terminal went away, which ends play as SIGTERM does.
-    for (const int number : {SIGTERM, SIGINT, SIGHUP})
-        sigaction(number, &action, nullptr);
+    for (const SignalName& s : QuitSignals)
+        sigaction(s.number, &action, nullptr);
 }
 
 const char* QuitSignalName(int number)
 {
-    switch (number) {
-    case SIGTERM:
-        return "SIGTERM";
-    case SIGINT:
-        return "SIGINT";
-    case SIGHUP:
-        return "SIGHUP";
-    default:
-        return "a signal";
-    }
+    return SignalText(number, QuitSignals, "a signal");
 }
 
 void WatchDisplayConnection(DisplayLostHook hook)

@@ -6,7 +6,6 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <initializer_list>
 #include <signal.h>
 #include <stdlib.h>
 
@@ -15,17 +14,23 @@ namespace {
 int lastWordsFd = 2;
 FatalSignalHook fatalSignalHook = nullptr;
 
-const FatalSignalName FatalSignals[] = {
+const SignalName FatalSignals[] = {
     {SIGSEGV, "SIGSEGV, invalid memory access"},
     {SIGFPE, "SIGFPE, arithmetic fault"},
     {SIGILL, "SIGILL, illegal instruction"},
     {SIGABRT, "SIGABRT, aborted"},
 };
 
+const SignalName QuitSignals[] = {
+    {SIGINT, "SIGINT"},
+    {SIGTERM, "SIGTERM"},
+    {SIGBREAK, "SIGBREAK"},
+};
+
 void OnFatalSignal(int number)
 {
     if (fatalSignalHook != nullptr)
-        fatalSignalHook(number, FatalSignalText(number, FatalSignals));
+        fatalSignalHook(number, SignalText(number, FatalSignals, "unknown"));
     EndNow(FatalSignalStatusBase + number);
 }
 
@@ -51,7 +56,7 @@ void InstallFatalSignalHandlers(const char* errorFileName, FatalSignalHook hook)
     const int fd = _open(errorFileName, _O_WRONLY | _O_APPEND | _O_TEXT | _O_NOINHERIT);
     if (fd >= 0)
         lastWordsFd = fd;
-    for (const FatalSignalName& s : FatalSignals)
+    for (const SignalName& s : FatalSignals)
         signal(s.number, OnFatalSignal);
 }
 
@@ -59,22 +64,13 @@ void InstallQuitSignalHandlers(void (*handler)(int))
 {
     // Ctrl+C and Ctrl+Break in the console; the runtime calls the handler on
     // a thread of its own, and it only notes the request.
-    for (const int number : {SIGINT, SIGTERM, SIGBREAK})
-        signal(number, handler);
+    for (const SignalName& s : QuitSignals)
+        signal(s.number, handler);
 }
 
 const char* QuitSignalName(int number)
 {
-    switch (number) {
-    case SIGTERM:
-        return "SIGTERM";
-    case SIGINT:
-        return "SIGINT";
-    case SIGBREAK:
-        return "SIGBREAK";
-    default:
-        return "a signal";
-    }
+    return SignalText(number, QuitSignals, "a signal");
 }
 
 void WatchDisplayConnection(DisplayLostHook)
