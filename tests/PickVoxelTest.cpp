@@ -1,6 +1,10 @@
 // Ray picking: worked cases and properties over many random rays.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <tuple>
+#include <utility>
+
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -59,6 +63,40 @@ TEST(PickVoxel, WorkedCases)
     EXPECT_TRUE(IsNoHit(Pick(*map, 21.5f, 20.5f, 100.5f, 0, 0, 0)));
     // A long empty walk along +x ends with no hit.
     EXPECT_TRUE(IsNoHit(Pick(*map, 0.5f, 300.5f, 250.5f, 1, 0, 0)));
+}
+
+TEST(PickVoxel, PlacementCellIsInFrontOfTheFaceLookedAt)
+{
+    std::unique_ptr<Map> map(EmptyMap());
+    const auto before = [&](float ox, float oy, float oz, float dx, float dy, float dz) {
+        const float o[3] = {ox, oy, oz}, d[3] = {dx, dy, dz};
+        VoxelHit cell;
+        const VoxelHit hit = PickVoxel(o, d, map->width - 1, map->depth - 1, map->height - 1, *map, &cell);
+        return std::make_pair(hit, cell);
+    };
+    // Looking down on a voxel: the cell above it. Across a chunk border
+    // (x 15 to 16) from the side: the cell on the side looked from.
+    map->voxels[map->Index(16, 40, 100)] = Stone;
+    auto [hit, cell] = before(16.5f, 40.5f, 120.5f, 0, 0, -1);
+    EXPECT_EQ(hit.z, 100);
+    EXPECT_EQ(cell.x, 16);
+    EXPECT_EQ(cell.z, 101);
+    std::tie(hit, cell) = before(10.5f, 40.5f, 100.5f, 1, 0, 0);
+    EXPECT_EQ(hit.x, 16);
+    EXPECT_EQ(cell.x, 15);
+    EXPECT_EQ(cell.z, 100);
+    // A slanting ray enters by the face it crosses last, not the nearest one.
+    std::tie(hit, cell) = before(13.9f, 40.5f, 103.9f, 1, 0, -1.2f);
+    EXPECT_EQ(hit.x, 16);
+    EXPECT_EQ(hit.z, 100);
+    EXPECT_EQ(std::abs(cell.x - 16) + std::abs(cell.z - 100), 1);
+    // No hit, or a walk begun inside the voxel it hits: no cell to place in.
+    std::tie(hit, cell) = before(16.5f, 40.5f, 100.5f, 0, 0, 1);
+    EXPECT_EQ(hit.z, 100);
+    EXPECT_TRUE(IsNoHit(cell));
+    std::tie(hit, cell) = before(100.5f, 40.5f, 120.5f, 0, 0, 1);
+    EXPECT_TRUE(IsNoHit(hit));
+    EXPECT_TRUE(IsNoHit(cell));
 }
 
 TEST(PickVoxel, TiesGoToTheLaterAxis)

@@ -54,8 +54,10 @@ inline void Advance(Axis& a, int& index)
 } // namespace
 
 VoxelHit PickVoxel(const float origin[3], const float direction[3], int maxX, int maxY, int maxZ,
-                   const Map& map)
+                   const Map& map, VoxelHit* before)
 {
+    if (before != nullptr)
+        *before = NoHit;
     int ix, iy, iz;
     if (!ToCell(origin[0], ix) || !ToCell(origin[1], iy) || !ToCell(origin[2], iz))
         return NoHit;
@@ -69,11 +71,16 @@ VoxelHit PickVoxel(const float origin[3], const float direction[3], int maxX, in
 
     // Every axis moves one way only, so the walk leaves the box after at most
     // the sum of its extents.
+    VoxelHit previous = NoHit;
     for (;;) {
         if (ix > maxX || ix < 0 || iy > maxY || iy < 0 || iz > maxZ || iz < 0)
             return NoHit;
-        if (map.At(ix, iy, iz) != 0)
+        if (map.At(ix, iy, iz) != 0) {
+            if (before != nullptr)
+                *before = previous;
             return {ix, iy, iz};
+        }
+        previous = {ix, iy, iz};
         // Ties go to the later axis: strict comparisons only.
         if (ax.tMax < ay.tMax && ax.tMax < az.tMax)
             Advance(ax, ix);
