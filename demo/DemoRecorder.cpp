@@ -36,7 +36,7 @@ bool DemoRecorder::Open(const std::string& demoPath, std::string& reason)
     return true;
 }
 
-void DemoRecorder::WorldBuilt(unsigned seed, const Map& map, int width, int height)
+void DemoRecorder::WorldBuilt(unsigned seed, const Map& map, int width, int height, const PlayerPose&)
 {
     demo.worldSeed = seed;
     demo.worldChecksum = VoxelChecksum(map);

@@ -15,7 +15,7 @@ public:
     // new file can be created.
     bool Open(const std::string& path, std::string& reason);
 
-    void WorldBuilt(unsigned seed, const Map& map, int width, int height) override;
+    void WorldBuilt(unsigned seed, const Map& map, int width, int height, const PlayerPose& start) override;
     void PassPlayed(const PassInput& input) override;
     void PlayEnded(const Map& map) override;
 

@@ -119,7 +119,11 @@ bool DemoReplay::WorldBuilt(const Map& map, int, int, std::string& reason)
 
 // The replay takes its digs from the demo; the window only answers Escape
 // and the close request.
+bool DemoReplay::StartPose(PlayerPose&) { return false; }
+
 void DemoReplay::BeforeEvents(PassInput&) {}
+
+void DemoReplay::PressesSeen(const PassInput&, PassInput&) {}
 
 PassStep DemoReplay::Next(PassInput& input)
 {

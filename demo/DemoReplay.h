@@ -30,7 +30,9 @@ public:
 
     unsigned SeedForWorld() override;
     bool WorldBuilt(const Map& map, int width, int height, std::string& reason) override;
+    bool StartPose(PlayerPose& pose) override;
     void BeforeEvents(PassInput& input) override;
+    void PressesSeen(const PassInput& presses, PassInput& input) override;
     PassStep Next(PassInput& input) override;
     PassStep PassDrawn(bool played) override;
     void PlayEnded(const Map& map) override;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "demo/PassInput.h"
+#include "world/PlayerPose.h"
 
 class Map;
 
@@ -26,9 +27,17 @@ public:
     // The world is built, in a window of this size. False, with the reason,
     // when play cannot go on in it.
     virtual bool WorldBuilt(const Map& map, int width, int height, std::string& reason) = 0;
+    // Where play starts when the source decides it (a demo recorded from
+    // that pose): true with the pose; false leaves it to the world or the
+    // usual start.
+    virtual bool StartPose(PlayerPose& pose) = 0;
     // Called before the pass's events are drained: what is only seen then
     // (the live mouse button) goes into `input`.
     virtual void BeforeEvents(PassInput& input) = 0;
+    // The presses the pass's events held (the buttons, the number keys,
+    // the wheel, F, H), as PassInput fields: the player's source takes them
+    // into `input`; a replay ignores them.
+    virtual void PressesSeen(const PassInput& presses, PassInput& input) = 0;
     // This pass's input, completing what BeforeEvents gathered.
     virtual PassStep Next(PassInput& input) = 0;
     // The pass's picture is drawn; `played` when the pass played input
@@ -42,8 +51,9 @@ class PassObserver {
 public:
     virtual ~PassObserver() = default;
 
-    // The world was built from `seed`, in a window of this size.
-    virtual void WorldBuilt(unsigned seed, const Map& map, int width, int height) = 0;
+    // The world was built from `seed`, in a window of this size, and play
+    // starts from `start`.
+    virtual void WorldBuilt(unsigned seed, const Map& map, int width, int height, const PlayerPose& start) = 0;
     // A pass played this input.
     virtual void PassPlayed(const PassInput& input) = 0;
     // Play has ended with this terrain.

@@ -3,6 +3,8 @@
 
 #include <SDL/SDL.h>
 
+#include <algorithm>
+
 #include "states/KeyState.h"
 #include "world/BasicMapGenerator.h"
 
@@ -25,10 +27,20 @@ unsigned LivePassSource::SeedForWorld() { return WorldSeed(); }
 
 bool LivePassSource::WorldBuilt(const Map&, int, int, std::string&) { return true; }
 
+bool LivePassSource::StartPose(PlayerPose&) { return false; }
+
 void LivePassSource::BeforeEvents(PassInput& input)
 {
     if (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK)
         input.dig = true; // PlayPass makes it a pending dig
+}
+
+void LivePassSource::PressesSeen(const PassInput& presses, PassInput& input)
+{
+    input.actions |= presses.actions;
+    if (presses.slot != 0)
+        input.slot = presses.slot;
+    input.wheel = static_cast<std::int8_t>(std::max(-9, std::min(9, input.wheel + presses.wheel)));
 }
 
 PassStep LivePassSource::Next(PassInput& input)

@@ -108,7 +108,7 @@ void PlayState::Init()
             FatalExit(ExitStatus::BadDemo, reason);
         }
         if (setup.observer)
-            setup.observer->WorldBuilt(seed, *map, size.w, size.h);
+            setup.observer->WorldBuilt(seed, *map, size.w, size.h, StartPose());
     }
     {
         static const char* const what = "building the terrain's display lists";

@@ -15,7 +15,7 @@ namespace ChunkCodec {
 // before it is inflated.
 constexpr std::size_t MostStored = ChunkVoxels + ChunkVoxels / 1000 + 64;
 // The highest voxel value a chunk may hold: the last voxel type.
-constexpr std::uint8_t HighestVoxel = VoxelTypeCount - 1;
+constexpr std::uint8_t HighestVoxel = Stone;
 
 // The compressed form of `voxels` (ChunkVoxels of them).
 std::vector<std::uint8_t> Compress(const std::uint8_t* voxels);

@@ -259,3 +259,5 @@ void WorldFile::Abandon()
         lock.RemoveAndRelease(target);
     lock.Release();
 }
+
+bool WorldFile::StoredPose(PlayerPose&) const { return false; }

@@ -17,6 +17,7 @@
 
 #include "world/ChangeTracker.h"
 #include "world/Map.h"
+#include "world/PlayerPose.h"
 #include "world/VoxelHash.h"
 #include "world/WorldFormat.h"
 #include "world/WorldLock.h"
@@ -93,6 +94,12 @@ public:
     // The world's checksum as committed (see ChunkHash).
     std::uint64_t CommittedChecksum() const { return changes.Checksum(); }
 
+    // The pose the world was left with, after Load; false when it keeps
+    // none (a format-1 world, a new one): play then begins at StartPose().
+    bool StoredPose(PlayerPose& pose) const;
+    // The pose the next commit and the end's save write.
+    void KeepPose(const PlayerPose& pose) { pose_ = pose; }
+
     void VoxelChanged(int x, int y, int z) override;
 
 private:
@@ -111,6 +118,7 @@ private:
     std::size_t storedCount = 0;
     std::size_t lastCommitted = 0;
     ChangeTracker changes;
+    PlayerPose pose_;
     WorldStore store; // after the lock: closed before it is released
 
     WorldOpened Check(std::string& reason);
