@@ -174,9 +174,9 @@ bool Dig(const Digging& digging, Map& map, Camera& camera, VoxelHit& hit, const 
         FreeLookController controller(&camera, PlayStartPosition, 0, 0);
         DemoCursor cursor(*digging.demo);
         PassInput input;
-        bool digRequested = false;
+        PlayProgress progress;
         while (cursor.Next(input)) {
-            hit = PlayPass(controller, map, input, digRequested);
+            hit = PlayPass(controller, map, input, progress);
             if (frame)
                 frame();
         }

@@ -82,7 +82,7 @@ int main(int argc, char** argv)
     FreeLookController controller(&camera, PlayStartPosition, 0, 0);
     DemoCursor cursor(demo);
     PassInput input;
-    bool digRequested = false;
+    PlayProgress progress;
     auto now = WorldKeeper::Clock::now();
     const auto pass = std::chrono::microseconds(16667);
     double longestWall = 0;
@@ -103,7 +103,7 @@ int main(int argc, char** argv)
     };
     std::size_t passes = 0;
     while (cursor.Next(input)) {
-        PlayPass(controller, map, input, digRequested);
+        PlayPass(controller, map, input, progress);
         afterPass();
         ++passes;
     }

@@ -15,7 +15,33 @@ FreeLookController::FreeLookController(Camera* camera, const float start[3], flo
 {
 }
 
-void FreeLookController::Update(float step, const PassInput& input)
+void FreeLookController::SetWalking(bool walk, const Map& map)
+{
+    walking = walk;
+    if (!walking)
+        return;
+    body = WalkingBody();
+    body.feet[0] = camera->position[0];
+    body.feet[1] = camera->position[1];
+    body.feet[2] = camera->position[2] - EyeHeight;
+    const float feet[3] = {body.feet[0], body.feet[1], body.feet[2]};
+    LiftClear(body, map);
+    // Left alone when the body was clear, so a resumed pose draws the same picture.
+    if (feet[0] != body.feet[0] || feet[1] != body.feet[1] || feet[2] != body.feet[2])
+        PlaceEyes();
+    camera->UpdateFrustum();
+}
+
+void FreeLookController::PlaceEyes()
+{
+    const float eyes[3] = {body.feet[0], body.feet[1], body.feet[2] + EyeHeight};
+    for (int i = 0; i < 3; ++i) {
+        position[i] = eyes[i];
+        camera->position[i] = eyes[i];
+    }
+}
+
+void FreeLookController::Update(float step, const PassInput& input, const Map* map)
 {
     const double k = step * Gain;
     const std::uint8_t keys = input.keys;
@@ -41,8 +67,20 @@ void FreeLookController::Update(float step, const PassInput& input)
         dX -= k * cosA;
         dY -= k * sinA;
     }
+    if (walking && map) {
+        const float feetBefore[3] = {body.feet[0], body.feet[1], body.feet[2]};
+        StepBody(body, *map, static_cast<float>(dX), static_cast<float>(dY), (keys & MoveUp) != 0);
+        if (feetBefore[0] != body.feet[0] || feetBefore[1] != body.feet[1] || feetBefore[2] != body.feet[2])
+            PlaceEyes();
+        camera->yaw = yaw > 360 ? yaw - 360 : yaw < 0 ? yaw + 360 : yaw;
+        camera->pitch = pitch > 90 ? 90 : pitch < -90 ? -90 : pitch;
+        camera->UpdateFrustum();
+        return;
+    }
     if (keys & MoveUp)
         dZ = k;
+    if (input.actions & MoveDown)
+        dZ -= k;
     const float d[3] = {static_cast<float>(dX), static_cast<float>(dY), static_cast<float>(dZ)};
 
     for (int i = 0; i < 3; ++i)

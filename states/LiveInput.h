@@ -2,11 +2,19 @@
 // source of normal play.
 #pragma once
 
+#include <SDL/SDL.h>
+
 #include "demo/PassSource.h"
 
 // This pass's mouse motion (what accumulated since the previous call) and
-// movement keys, read from SDL. Leaves `dig` alone.
+// movement keys (Shift among them), read from SDL. Leaves `dig` and the
+// presses alone.
 void ReadLiveInput(PassInput& input);
+
+// Adds what one event presses to `presses`: the right and middle buttons,
+// Ctrl with the left button, the wheel, 1 to 9, F and H. `held` remembers F
+// and H while they are down, so that their key repeats press nothing.
+void ReadLivePress(const SDL_Event& event, unsigned& held, PassInput& presses);
 
 // Play as the player plays it: a new world every run (or VELDMARROW_SEED's),
 // the mouse button seen while events are handled, motion and keys read

@@ -14,6 +14,7 @@
 #include "render/Camera.h"
 #include "render/ListMemory.h"
 #include "render/MapRenderer.h"
+#include "render/Overlay.h"
 #include "core/ExitStatus.h"
 #include "core/Fatal.h"
 #include "script/Settings.h"
@@ -34,13 +35,6 @@ PlaySetup::PlaySetup() : source(&livePassSource) {}
 
 const std::uint8_t SelectionEdges[24] = {0, 1, 1, 2, 2, 3, 3, 0, 0, 4, 1, 5, 2, 6, 3, 7, 4, 5, 5, 6, 6, 7, 7, 4};
 
-const float PlayStartPosition[3] = {256, 256, 128};
-
-namespace {
-const float InputStep = 0.015f;
-const float DigRadius = 4.0f;
-} // namespace
-
 void SelectionCorners(const VoxelHit& hit, float corners[8][3])
 {
     const float lo[3] = {hit.x - 0.01f, hit.y - 0.01f, hit.z - 0.01f};
@@ -55,36 +49,15 @@ void SelectionCorners(const VoxelHit& hit, float corners[8][3])
     }
 }
 
-bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map, const DigGuard& mayDig)
-{
-    if (!digRequested || hit.x < 0)
-        return false;
-    digRequested = false;
-    if (mayDig && !mayDig(hit))
-        return false;
-    map.CarveSphere(hit.x, hit.y, hit.z, DigRadius);
-    return true;
-}
-
-VoxelHit PlayPass(FreeLookController& controller, Map& map, const PassInput& input, bool& digRequested,
-                  const DigGuard& mayDig)
-{
-    if (input.dig)
-        digRequested = true;
-    controller.Update(InputStep, input);
-    const Camera& camera = *controller.camera;
-    const VoxelHit hit = PickVoxel(camera.position, camera.direction, map.width - 1, map.depth - 1, map.height - 1, map);
-    AllocationPurpose purpose("digging");
-    DigIfRequested(digRequested, hit, map, mayDig);
-    return hit;
-}
-
 void PlayState::Init()
 {
     passInput = PassInput();
     passPlayed = false;
+    progress = PlayProgress();
+    heldToggles = 0;
     digsRefused = false;
     // A kept world gives the seed; a demo replayed in it is checked against it below.
+    PlayerPose start;
     const unsigned seed = setup.world ? setup.world->Facts().seed : setup.source->SeedForWorld();
     {
         AllocationPurpose purpose("generating the terrain");
@@ -107,8 +80,11 @@ void PlayState::Init()
                          " is in now (a demo replays only from the world as it was when its recording began)";
             FatalExit(ExitStatus::BadDemo, reason);
         }
+        // A demo starts where it was recorded; a kept world where it was left.
+        if (!setup.source->StartPose(start) && !(setup.world && setup.world->StoredPose(start)))
+            start = StartPose();
         if (setup.observer)
-            setup.observer->WorldBuilt(seed, *map, size.w, size.h, StartPose());
+            setup.observer->WorldBuilt(seed, *map, size.w, size.h, start);
     }
     {
         static const char* const what = "building the terrain's display lists";
@@ -131,6 +107,9 @@ void PlayState::Init()
     SetPlayDrawingState(size.w, size.h);
     camera = new Camera(PlayStartPosition[0], PlayStartPosition[1], PlayStartPosition[2], 80, 0.1f, 10000);
     controller = new FreeLookController(camera, PlayStartPosition, 0, 0);
+    StartFrom(start, *controller, progress, *map);
+    if (setup.world)
+        setup.world->KeepPose(CurrentPose(*controller, progress));
     std::cout << "PlayState Init" << std::endl;
 }
 
@@ -160,10 +139,13 @@ void PlayState::HandleEvents(GameEngine* game)
 {
     setup.source->BeforeEvents(passInput);
     SDL_Event event;
+    PassInput presses;
     while (SDL_PollEvent(&event)) {
         if ((event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE) || IsCloseRequest(event))
             game->Quit();
+        ReadLivePress(event, heldToggles, presses);
     }
+    setup.source->PressesSeen(presses, passInput);
 }
 
 void PlayState::Update(GameEngine* game)
@@ -176,7 +158,9 @@ void PlayState::Update(GameEngine* game)
         return;
     frameTimer.Tick();
     std::cout << "timeGetTime delta: " << frameTimer.delta << std::endl;
-    hit = PlayPass(*controller, *map, passInput, digRequested, [this](const VoxelHit& at) { return RoomToDig(at); });
+    hit = PlayPass(*controller, *map, passInput, progress, [this](const VoxelHit& at) { return RoomToDig(at); });
+    if (setup.world)
+        setup.world->KeepPose(CurrentPose(*controller, progress));
     if (setup.observer)
         setup.observer->PassPlayed(passInput);
     passInput = PassInput();
@@ -213,7 +197,7 @@ void SetPlayDrawingState(int width, int height)
         glEnable(GL_MULTISAMPLE);
 }
 
-void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& hit)
+void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& hit, const SlotRow* slots)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     {
@@ -229,12 +213,16 @@ void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& 
         glDrawElements(GL_LINES, 24, GL_UNSIGNED_BYTE, SelectionEdges);
         glDisableClientState(GL_VERTEX_ARRAY);
     }
+    if (slots) {
+        const VideoSize size = CurrentVideoSize();
+        DrawOverlay(size.w, size.h, *slots);
+    }
     SDL_GL_SwapBuffers();
 }
 
 void PlayState::Draw(GameEngine* game)
 {
-    DrawPlayFrame(*renderer, *camera, hit);
+    DrawPlayFrame(*renderer, *camera, hit, progress.hud ? &progress.slots : nullptr);
     if (setup.source->PassDrawn(passPlayed) == PassStep::Stop)
         game->Quit();
 }

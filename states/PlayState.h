@@ -8,6 +8,7 @@
 #include "core/GameState.h"
 #include "demo/PassInput.h"
 #include "demo/PassSource.h"
+#include "states/PlayPass.h"
 #include "world/PickVoxel.h"
 
 class WorldFile;
@@ -32,7 +33,8 @@ struct PlaySetup {
 
 class PlayState : public GameState {
 public:
-    bool digRequested = false;
+    // The pending dig, the slot row, the overlay.
+    PlayProgress progress;
     VoxelHit hit = {0, 0, 0};
     Map* map = nullptr;
     Camera* camera = nullptr;
@@ -59,6 +61,8 @@ public:
 
 private:
     PlaySetup setup;
+    // F and H held down: their repeats are not presses.
+    unsigned heldToggles = 0;
 
     // Whether memory holds the lists a dig at `at` rebuilds; says so when not.
     bool RoomToDig(const VoxelHit& at);
@@ -72,27 +76,12 @@ extern const std::uint8_t SelectionEdges[24];
 // The eight corners of the box drawn 0.01 outside voxel `hit`.
 void SelectionCorners(const VoxelHit& hit, float corners[8][3]);
 
-// Where play starts: the camera's position, looking along +x.
-extern const float PlayStartPosition[3];
-
-// One pass of play's logic, as the play state and the benchmarks run it: a
-// dig in `input` becomes pending, the controller turns and moves the camera,
-// the voxel in view is picked and dug when a dig is pending. Returns the pick.
-// `mayDig`, when given, is asked before each dig; a dig it refuses is dropped.
-using DigGuard = std::function<bool(const VoxelHit&)>;
-VoxelHit PlayPass(FreeLookController& controller, Map& map, const PassInput& input, bool& digRequested,
-                  const DigGuard& mayDig = nullptr);
-
 // The OpenGL state play draws with (viewport, clear values, depth test,
 // back-face culling, colour material, multisampling when the settings ask).
 void SetPlayDrawingState(int width, int height);
 
 // One frame of play as the play state and the benchmarks draw it: clears,
-// draws the terrain (rebuilding what was dug), outlines `hit` when it is a
-// voxel (x >= 0) and swaps the buffers.
-void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& hit);
-
-// Carves a sphere of radius 4 at `hit` when a dig is pending and something
-// was hit (and `mayDig`, when given, allows it), clearing the request; a
-// request without a hit stays pending. Returns true when it carved.
-bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map, const DigGuard& mayDig = nullptr);
+// draws the terrain (rebuilding what was dug or built), outlines `hit` when
+// it is a voxel (x >= 0), draws the crosshair and `slots` over it when
+// given, and swaps the buffers.
+void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& hit, const SlotRow* slots = nullptr);

@@ -7,6 +7,7 @@
 #include "render/Camera.h"
 #include "states/FreeLookController.h"
 #include "states/PlayState.h"
+#include "world/WalkingBody.h"
 #include "support/TestWorld.h"
 #include "world/VoxelType.h"
 
@@ -128,4 +129,90 @@ TEST(PlayLogic, SelectionBoxStandsJustOutsideTheVoxel)
             differing += corners[SelectionEdges[e]][a] != corners[SelectionEdges[e + 1]][a];
         EXPECT_EQ(differing, 1) << e;
     }
+}
+
+namespace {
+
+// A stone floor up to z = 9 and play over it, looking straight down.
+struct BuildRig {
+    std::unique_ptr<Map> map{new Map(new RuleGenerator([](int, int, int z) { return z < 10 ? Stone : Air; }))};
+    Camera camera{100.5f, 100.5f, 20.5f, 80, 0.1f, 10000, 4.0f / 3};
+    FreeLookController controller{&camera, camera.position, 0, -90};
+    PlayProgress progress;
+    BuildRig()
+    {
+        camera.pitch = -90;
+        camera.UpdateFrustum();
+    }
+    VoxelHit Pass(std::uint8_t actions, std::uint8_t slot = 0, std::int8_t wheel = 0)
+    {
+        PassInput input;
+        input.actions = actions;
+        input.slot = slot;
+        input.wheel = wheel;
+        return PlayPass(controller, *map, input, progress);
+    }
+};
+
+} // namespace
+
+TEST(PlayLogic, BuildingPlacesOnTheFaceLookedAtButNeverInThePlayer)
+{
+    BuildRig r;
+    VoxelHit hit = r.Pass(0, 5);
+    EXPECT_EQ(hit.z, 9);
+    // Three presses: a column of three of the slot's type; the outline follows it.
+    for (int i = 0; i < 3; ++i)
+        hit = r.Pass(PlaceVoxel);
+    EXPECT_EQ(hit.z, 12);
+    for (int z = 10; z <= 12; ++z)
+        EXPECT_EQ(r.map->At(100, 100, z), Planks) << z;
+    // Flying, the camera's own cell (z = 20) stays empty however often one presses.
+    for (int i = 0; i < 12; ++i)
+        r.Pass(PlaceVoxel);
+    EXPECT_EQ(r.map->At(100, 100, 19), Planks);
+    EXPECT_EQ(r.map->At(100, 100, 20), Air);
+
+    // Ctrl with the left button takes away the outlined voxel alone; the middle button takes its type.
+    r.Pass(RemoveVoxel);
+    EXPECT_EQ(r.map->At(100, 100, 19), Air);
+    EXPECT_EQ(r.map->At(100, 100, 18), Planks);
+    r.Pass(0, 1);
+    r.Pass(PickType);
+    EXPECT_EQ(r.progress.slots.Selected(), 5);
+
+    // Walking, no cell the body overlaps takes a voxel: standing on the column, looking down.
+    r.Pass(ToggleWalk);
+    EXPECT_TRUE(r.controller.walking);
+    for (int i = 0; i < 40; ++i)
+        r.Pass(0);
+    EXPECT_NEAR(r.camera.position[2], 19 + EyeHeight, 0.01f);
+    r.Pass(PlaceVoxel);
+    EXPECT_EQ(r.map->At(100, 100, 19), Air);
+
+    // Flown into the stone, the outlined voxel is the camera's own: it has no face in front.
+    BuildRig inside;
+    inside.camera.position[2] = inside.controller.position[2] = 5.5f;
+    EXPECT_EQ(inside.Pass(PlaceVoxel).z, 5);
+    EXPECT_EQ(VoxelChecksum(*inside.map), VoxelChecksum(*BuildRig().map));
+}
+
+TEST(PlayLogic, OverlayAppearsWithTheFirstNewControlAndSlotsWrap)
+{
+    BuildRig r;
+    r.Pass(MoveDown); // Shift alone is flying's, not building's
+    EXPECT_FALSE(r.progress.hud);
+    r.Pass(0, 0, -1);
+    EXPECT_TRUE(r.progress.hud);
+    EXPECT_EQ(r.progress.slots.Selected(), 9);
+    r.Pass(0, 0, 3);
+    EXPECT_EQ(r.progress.slots.Selected(), 3);
+    r.Pass(0, 8, 2); // the number key, then the wheel
+    EXPECT_EQ(r.progress.slots.Selected(), 1);
+    r.Pass(ToggleHud);
+    EXPECT_FALSE(r.progress.hud);
+    r.Pass(PlaceVoxel); // hidden stays hidden
+    EXPECT_FALSE(r.progress.hud);
+    r.Pass(ToggleHud);
+    EXPECT_TRUE(r.progress.hud);
 }

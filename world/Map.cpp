@@ -60,6 +60,16 @@ void Map::CarveSphere(int x, int y, int z, float radius)
             }
 }
 
+bool Map::SetVoxel(int x, int y, int z, std::uint8_t type)
+{
+    if (!Contains(x, y, z) || voxels[Index(x, y, z)] == type)
+        return false;
+    voxels[Index(x, y, z)] = type;
+    for (MapChangeObserver* observer : observers)
+        observer->VoxelChanged(x, y, z);
+    return true;
+}
+
 std::uint64_t VoxelChecksum(const Map& map)
 {
     const std::size_t size = static_cast<std::size_t>(map.width) * map.depth * map.height;

@@ -51,6 +51,15 @@ public:
     // telling every observer about each one before the next. The box is
     // clipped to the volume, so any centre is safe.
     void CarveSphere(int x, int y, int z, float radius);
+    // Sets voxel (x, y, z) to `type` and tells every observer, as carving
+    // does; false (nothing changed) outside the map or when it holds
+    // `type` already.
+    bool SetVoxel(int x, int y, int z, std::uint8_t type);
+    // True when (x, y, z) is inside the map.
+    bool Contains(int x, int y, int z) const
+    {
+        return x >= 0 && y >= 0 && z >= 0 && x < width && y < depth && z < height;
+    }
 };
 
 // A 64-bit checksum of every voxel byte: equal maps give equal checksums on
