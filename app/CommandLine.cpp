@@ -116,7 +116,12 @@ std::string HelpText()
                          "status 8. A world that cannot be used ends the run with status 9, one\n"
                          "held by another running Veldmarrow with 10, and a final save that\n"
                          "failed with 11; a folder for --data-dir that cannot be made or entered\n"
-                         "with status 12. Each gives the reason in error.txt.\n";
+                         "with status 12. Each gives the reason in error.txt.\n"
+                         "Controls: the mouse looks; W/A/S/D move; space rises (walking: jumps);\n"
+                         "Shift sinks; F switches between flying and walking; the left button digs;\n"
+                         "Ctrl+left removes one voxel; the right button places the selected type;\n"
+                         "the middle button selects the type looked at; 1-9 and the wheel select a\n"
+                         "slot; H hides or shows the crosshair and slots; Escape quits.\n";
 }
 
 bool AnswerWithoutRunning(const CommandLine& command, std::ostream& out, std::ostream& err, int& status)
