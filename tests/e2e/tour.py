@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """A short scripted tour of the real program on a virtual display, for
 machines without one: splash, a key, rise, look down over the terrain, dig,
-Escape. Saves a screenshot of each step and the run's log.txt.
+build columns of six types, Escape. Saves a screenshot of each step and the run's log.txt.
 
 Usage: tour.py OUTPUT_DIR"""
 import os
@@ -39,6 +39,15 @@ def main():
         program.dig(40)
         program.wait_frames(3)
         shot("4-after-digging")
+        program.look(0, -120, max_step=40)
+        for kind in "654789":
+            program.key(kind)
+            for _ in range(4):
+                program.display.run("xdotool", "click", "3")
+                program.wait_frames(3)
+            program.look(-28, 0)
+        program.wait_frames(3)
+        shot("5-after-building")
         program.key("Escape")
         status = program.wait_exit()
         shutil.copy(os.path.join(program.dir, "log.txt"), os.path.join(out, "log.txt"))
