@@ -36,9 +36,10 @@ bool DemoRecorder::Open(const std::string& demoPath, std::string& reason)
     return true;
 }
 
-void DemoRecorder::WorldBuilt(unsigned seed, const Map& map, int width, int height, const PlayerPose&)
+void DemoRecorder::WorldBuilt(unsigned seed, const Map& map, int width, int height, const PlayerPose& start)
 {
     demo.worldSeed = seed;
+    demo.start = start;
     demo.worldChecksum = VoxelChecksum(map);
     demo.screenWidth = static_cast<std::uint32_t>(width);
     demo.screenHeight = static_cast<std::uint32_t>(height);
@@ -61,7 +62,14 @@ int DemoRecorder::Finish(std::string& reason)
         return ExitStatus::Normal;
     }
     const std::vector<std::uint8_t> bytes = EncodeDemo(demo);
+    // A file the replay would refuse is no recording: say so rather than
+    // put it over what FILE holds.
+    Demo back;
     std::string why;
+    if (!DecodeDemo(bytes.data(), bytes.size(), back, why)) {
+        reason = "demo " + QuotedName(path) + " not written: it would not read back: " + why;
+        return ExitStatus::BadDemo;
+    }
     if (!ReplaceFileWhole(path, bytes.data(), bytes.size(), why)) {
         reason = "demo " + QuotedName(path) + " not written: " + why;
         return ExitStatus::BadDemo;

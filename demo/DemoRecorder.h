@@ -15,13 +15,14 @@ public:
     // new file can be created.
     bool Open(const std::string& path, std::string& reason);
 
+    // Notes the world, the window and the starting pose the demo holds.
     void WorldBuilt(unsigned seed, const Map& map, int width, int height, const PlayerPose& start) override;
     void PassPlayed(const PassInput& input) override;
     void PlayEnded(const Map& map) override;
 
     // After the run: writes the demo when a pass of play was recorded.
     // Returns the exit status: BadDemo, with the reason, when it could not
-    // be written (the file is then as it was).
+    // be written or would not read back (the file is then as it was).
     int Finish(std::string& reason);
 
 private:

@@ -117,12 +117,18 @@ bool DemoReplay::WorldBuilt(const Map& map, int, int, std::string& reason)
     return true;
 }
 
-// The replay takes its digs from the demo; the window only answers Escape
-// and the close request.
-bool DemoReplay::StartPose(PlayerPose&) { return false; }
+// Always the recorded start, a format-1 demo's too: a kept world's pose
+// would put the replay somewhere the recording never was.
+bool DemoReplay::StartPose(PlayerPose& pose)
+{
+    pose = demo.start;
+    return true;
+}
 
 void DemoReplay::BeforeEvents(PassInput&) {}
 
+// The replay takes its digs and presses from the demo; the window only
+// answers Escape and the close request.
 void DemoReplay::PressesSeen(const PassInput&, PassInput&) {}
 
 PassStep DemoReplay::Next(PassInput& input)

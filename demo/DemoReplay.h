@@ -30,8 +30,10 @@ public:
 
     unsigned SeedForWorld() override;
     bool WorldBuilt(const Map& map, int width, int height, std::string& reason) override;
+    // Always true with the recorded start (StartPose() for a format-1 demo).
     bool StartPose(PlayerPose& pose) override;
     void BeforeEvents(PassInput& input) override;
+    // Nothing: the presses replayed are the demo's.
     void PressesSeen(const PassInput& presses, PassInput& input) override;
     PassStep Next(PassInput& input) override;
     PassStep PassDrawn(bool played) override;

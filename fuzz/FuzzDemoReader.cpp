@@ -1,8 +1,9 @@
 // Fuzzes the demo reader with arbitrary bytes. Half the inputs get a correct
 // checksum written over their last four bytes, so the checks behind it (the
 // lengths, the passes) are reached too. Nothing may crash, hang or read out
-// of bounds; an accepted demo yields exactly its declared passes and comes
-// back unchanged from encoding it again.
+// of bounds; an accepted demo (of either format) yields exactly its declared
+// passes and comes back unchanged, starting pose included, from encoding it
+// again in the current format.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -40,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::uint8_t> encoded = EncodeDemo(again);
     Demo back;
     if (!DecodeDemo(encoded.data(), encoded.size(), back, reason) || back.passes != again.passes ||
-        back.worldSeed != demo.worldSeed || back.programVersion != demo.programVersion ||
+        back.worldSeed != demo.worldSeed || back.programVersion != demo.programVersion || back.start != demo.start ||
         back.finalChecksum != demo.finalChecksum)
         std::abort();
     return 0;
