@@ -99,7 +99,10 @@ class BuildingTest(DisplayPerTest):
         passes = int(written.split(", ")[1].split()[0])
         demo = os.path.join(rec.dir, "session.demo")
         with open(demo, "rb") as f:
-            self.assertEqual(f.read(10)[8:], b"\x02\x00", "not a format-2 demo")
+            data = f.read()
+        self.assertEqual(data[8:10], b"\x02\x00", "not a format-2 demo")
+        # The world as generated and after the last pass: the building changed it.
+        self.assertNotEqual(data[14:22], data[-12:-4], "nothing was built or removed")
 
         play = self.launch(settings=SETTINGS, env=SEED, args=["--play", demo])
         play.wait_window()
