@@ -39,13 +39,16 @@ def main():
         program.dig(40)
         program.wait_frames(3)
         shot("4-after-digging")
-        program.look(0, -120, max_step=40)
-        for kind in "654789":
+        # Nearer, looking into the hole: columns of six types, one beside the other.
+        program.hold("w", 150)
+        program.look(-120, 250, max_step=50)
+        for kind in "456789":
             program.key(kind)
-            for _ in range(4):
+            for _ in range(5):
                 program.display.run("xdotool", "click", "3")
                 program.wait_frames(3)
-            program.look(-28, 0)
+            program.look(45, 0)
+        program.look(-140, -100, max_step=50)
         program.wait_frames(3)
         shot("5-after-building")
         program.key("Escape")
