@@ -94,6 +94,9 @@ void SaveWorldOnDisplayLoss()
 // typed in is still the working one, then the program moves into the user's
 // folder. Nothing is logged yet (the logs belong in that folder), so a
 // failure goes to the terminal.
+// The world the installed command keeps in the user's folder when none is named.
+const char* const InstalledWorldName = "my.world";
+
 void MoveToUserFolder(CommandLine& command)
 {
     const auto fail = [](const std::string& why) {
@@ -172,9 +175,13 @@ int Run(int argc, char* argv[])
 
     GameEngine engine;
     DemoRun demo = StartDemo(command, started, engine);
-    // The command line's world, else the one settings.lua names, else none.
+    // The command line's world, else the one settings.lua names, else (the
+    // installed command, playing) the player's own, else none: what a
+    // player builds is there again at the next start.
     WorldKeeper keeper;
-    const std::string worldFile = command.worldFile.empty() ? WorldFileSetting(scriptHost) : command.worldFile;
+    std::string worldFile = command.worldFile.empty() ? WorldFileSetting(scriptHost) : command.worldFile;
+    if (worldFile.empty() && !command.dataDir.empty() && command.mode == RunMode::Normal)
+        worldFile = InstalledWorldName;
     if (!worldFile.empty()) {
         keeper.Open(worldFile, demo.replay != nullptr, errors.Original());
         keeperForDisplayLoss = &keeper;

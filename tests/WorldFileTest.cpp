@@ -62,6 +62,10 @@ void MakeWorld(const std::string& path, const char* checksum = "NULL", const Chu
             "CREATE TABLE chunk (id INTEGER PRIMARY KEY, voxels BLOB NOT NULL);");
     Exec(db, "INSERT INTO world VALUES (1, " + std::to_string(version) + ", '0.9.0', 7, " +
                 std::to_string(width) + ", 512, 256, " + checksum + ", 1, 'then', 'then');");
+    if (version >= 2)
+        Exec(db, "CREATE TABLE player (id INTEGER PRIMARY KEY CHECK (id = 1), x REAL NOT NULL, y REAL NOT NULL, z REAL "
+                 "NOT NULL, yaw REAL NOT NULL, pitch REAL NOT NULL, walking INTEGER NOT NULL, selected INTEGER NOT "
+                 "NULL, hud INTEGER NOT NULL); INSERT INTO player VALUES (1, 256, 256, 128, 0, 0, 0, 1, 0);");
     for (const auto& chunk : chunks) {
         sqlite3_stmt* insert = nullptr;
         ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT INTO chunk VALUES (?, ?)", -1, &insert, nullptr), SQLITE_OK);
@@ -156,8 +160,20 @@ TEST_F(WorldFileTest, WorldsThatCannotBeUsedAreRefusedWithTheReasonAndLeftAsThey
                         },
                         "refused: not a Veldmarrow world (an SQLite database of another program, application id "
                         "0x00000000)"}},
-        {"newer.db", {[](const std::string& p) { MakeWorld(p, "NULL", {}, 2); },
-                      "refused: saved by a newer Veldmarrow (world format 2; this one reads format 1)"}},
+        {"newer.db", {[](const std::string& p) { MakeWorld(p, "NULL", {}, 3); },
+                      "refused: saved by a newer Veldmarrow (world format 3; this one reads format 2)"}},
+        {"unknown2.db", {[](const std::string& p) {
+                             MakeWorld(p, "1", {{9, Compressed(Bytes(ChunkVoxels, 10))}}, 2);
+                         },
+                         "refused: the file is damaged: chunk 9 holds a voxel of unknown type 10"}},
+        {"slot.db", {[](const std::string& p) {
+                         MakeWorld(p, "NULL", {}, 2);
+                         sqlite3* db = nullptr;
+                         sqlite3_open(p.c_str(), &db);
+                         Exec(db, "UPDATE player SET selected = 12");
+                         sqlite3_close(db);
+                     },
+                     "refused: the file is damaged: the player's mode, slot or overlay is out of range"}},
         {"wide.db", {[](const std::string& p) { MakeWorld(p, "NULL", {}, 1, 1024); },
                      "refused: made for a 1024x512x256 map; this Veldmarrow's map is 512x512x256"}},
         {"short.db", {[&](const std::string& p) {
@@ -168,6 +184,7 @@ TEST_F(WorldFileTest, WorldsThatCannotBeUsedAreRefusedWithTheReasonAndLeftAsThey
                         "refused: the file is damaged: a stored chunk is numbered 16384, which names no chunk"}},
         {"bomb.db", {[](const std::string& p) { MakeWorld(p, "1", {{3, Compressed(Bytes(1 << 21), 9)}}); },
                      "refused: the file is damaged: chunk 3 inflates to more than 4096 bytes"}},
+        // Format 1 knew the terrain's three types only.
         {"unknown.db", {[](const std::string& p) {
                             MakeWorld(p, "1", {{9, Compressed(Bytes(ChunkVoxels, 4))}});
                         },
@@ -293,6 +310,67 @@ TEST_F(WorldFileTest, ASaveThatFailsIsTriedAgainAndLosesNothing)
     ASSERT_TRUE(again.Load(resumed, reason)) << reason;
     EXPECT_EQ(VoxelChecksum(resumed), VoxelChecksum(dug));
     EXPECT_TRUE(again.Close(reason)) << reason;
+}
+
+TEST_F(WorldFileTest, WhereThePlayerStoodIsKeptAndAFormatOneWorldBecomesFormatTwo)
+{
+    const std::string path = At("old.db");
+    MakeWorld(path); // format 1: no player's row, as an older Veldmarrow left it
+    const auto userVersion = [&] {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &s, nullptr);
+        const int version = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int(s, 0) : -1;
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+        return version;
+    };
+    PlayerPose built;
+    built.position[0] = 100.25f;
+    built.position[1] = 7.5f;
+    built.position[2] = 61.6f;
+    built.yaw = 271.125f;
+    built.pitch = -33.3f;
+    built.walking = true;
+    built.slot = 9;
+    built.hud = true;
+    std::string reason;
+    {
+        WorldFile world;
+        ASSERT_EQ(world.Open(path, WorldAccess::ReadWrite, 7, reason), WorldOpened::Ok) << reason;
+        EXPECT_EQ(world.Facts().format, 1);
+        PlayerPose pose;
+        EXPECT_FALSE(world.StoredPose(pose));
+        Map map(new FillGenerator(Stone));
+        ASSERT_TRUE(world.Load(map, reason)) << reason;
+        map.SetVoxel(10, 20, 30, Leaves);
+        world.KeepPose(built);
+        ASSERT_TRUE(world.Close(reason)) << reason;
+    }
+    EXPECT_EQ(userVersion(), 2);
+    PlayerPose walked = built;
+    walked.position[0] = 101.0f;
+    walked.walking = false;
+    {
+        WorldFile world;
+        ASSERT_EQ(world.Open(path, WorldAccess::ReadWrite, 7, reason), WorldOpened::Ok) << reason;
+        EXPECT_EQ(world.Facts().format, 2);
+        PlayerPose pose;
+        ASSERT_TRUE(world.StoredPose(pose));
+        EXPECT_TRUE(pose == built);
+        Map map(new FillGenerator(Stone));
+        ASSERT_TRUE(world.Load(map, reason)) << reason;
+        EXPECT_EQ(map.At(10, 20, 30), Leaves);
+        // Only moved, nothing built: the end's save still keeps the pose.
+        world.KeepPose(walked);
+        ASSERT_TRUE(world.Close(reason)) << reason;
+    }
+    WorldFile world;
+    ASSERT_EQ(world.Open(path, WorldAccess::ReadOnly, 7, reason), WorldOpened::Ok) << reason;
+    PlayerPose pose;
+    ASSERT_TRUE(world.StoredPose(pose));
+    EXPECT_TRUE(pose == walked);
 }
 
 } // namespace

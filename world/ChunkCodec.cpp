@@ -22,7 +22,7 @@ std::vector<std::uint8_t> Compress(const std::uint8_t* voxels)
     return stored;
 }
 
-bool Inflate(const void* stored, std::size_t size, std::uint8_t* voxels, std::string& reason)
+bool Inflate(const void* stored, std::size_t size, std::uint8_t highest, std::uint8_t* voxels, std::string& reason)
 {
     if (size == 0 || size > MostStored) {
         reason = "is stored in " + std::to_string(size) + " bytes, more than a chunk can take";
@@ -43,7 +43,7 @@ bool Inflate(const void* stored, std::size_t size, std::uint8_t* voxels, std::st
         return false;
     }
     for (int i = 0; i < ChunkVoxels; ++i)
-        if (voxels[i] > HighestVoxel) {
+        if (voxels[i] > highest) {
             reason = "holds a voxel of unknown type " + std::to_string(voxels[i]);
             return false;
         }

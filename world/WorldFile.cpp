@@ -156,6 +156,9 @@ void WorldFile::TakeContents(WorldContents& contents)
         stored[chunk.first] = true;
     storedCount = contents.chunks.size();
     loaded = std::move(contents.chunks);
+    hasPose = contents.hasPose;
+    // A world without a row is where play starts from anyway.
+    committedPose = pose_ = hasPose ? contents.pose : StartPose();
 }
 
 bool WorldFile::Load(Map& into, std::string& reason)
@@ -209,7 +212,7 @@ bool WorldFile::Commit(std::string& reason)
     }
     const std::uint64_t next = changes.NextChecksum();
     std::string why;
-    if (!store.Commit(changes.Prepared(), next, facts.saved, why)) {
+    if (!store.Commit(changes.Prepared(), next, pose_, facts.format, facts.saved, why)) {
         changes.Failed(); // everything prepared waits for the next try
         reason = "cannot save " + Quoted(path) + ": " + why;
         return false;
@@ -221,6 +224,8 @@ bool WorldFile::Commit(std::string& reason)
         }
     lastCommitted = changes.Prepared().size();
     changes.Committed(next);
+    committedPose = pose_;
+    hasPose = true;
     facts.hasChecksum = true;
     facts.checksum = next;
     ++facts.saves;
@@ -240,7 +245,7 @@ bool WorldFile::Close(std::string& reason)
         // The last commit is on disk in its log before the fold is tried.
         store.SyncFully();
         changes.PrepareAll();
-        if (!changes.Prepared().empty() || !facts.hasChecksum)
+        if (!changes.Prepared().empty() || !facts.hasChecksum || pose_ != committedPose)
             ok = Commit(reason);
         if (ok)
             store.FoldNow(notice);
@@ -260,4 +265,9 @@ void WorldFile::Abandon()
     lock.Release();
 }
 
-bool WorldFile::StoredPose(PlayerPose&) const { return false; }
+bool WorldFile::StoredPose(PlayerPose& pose) const
+{
+    if (hasPose)
+        pose = committedPose;
+    return hasPose;
+}

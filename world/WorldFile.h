@@ -94,10 +94,11 @@ public:
     // The world's checksum as committed (see ChunkHash).
     std::uint64_t CommittedChecksum() const { return changes.Checksum(); }
 
-    // The pose the world was left with, after Load; false when it keeps
-    // none (a format-1 world, a new one): play then begins at StartPose().
+    // The pose the world was left with (at the last commit); false when it
+    // keeps none (a format-1 world): play then begins at StartPose().
     bool StoredPose(PlayerPose& pose) const;
-    // The pose the next commit and the end's save write.
+    // The pose the next commit writes; the end's save writes it too, even
+    // when no chunk changed.
     void KeepPose(const PlayerPose& pose) { pose_ = pose; }
 
     void VoxelChanged(int x, int y, int z) override;
@@ -118,7 +119,9 @@ private:
     std::size_t storedCount = 0;
     std::size_t lastCommitted = 0;
     ChangeTracker changes;
-    PlayerPose pose_;
+    PlayerPose pose_;         // to be written
+    PlayerPose committedPose; // as the file holds it
+    bool hasPose = false;     // the file has a player's row
     WorldStore store; // after the lock: closed before it is released
 
     WorldOpened Check(std::string& reason);

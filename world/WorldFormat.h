@@ -6,9 +6,13 @@
 #include <cstdint>
 #include <string>
 
+#include "world/PlayerPose.h"
+
 namespace WorldFormat {
 constexpr std::int32_t ApplicationId = 0x566C646D; // "Vldm"
-constexpr int Version = 1;
+// The format new worlds are written in; format 1 (no player row, voxel
+// values 0 to 3) is read too, and becomes format 2 at its first commit.
+constexpr int Version = 2;
 // A commit writes at most this many chunks, so that one commit adds at
 // most about 300 KiB to the log (a chunk takes a leaf page, and an
 // overflow page when it compresses badly; 4 KiB pages).

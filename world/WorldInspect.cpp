@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -130,7 +131,7 @@ bool ReadFacts(sqlite3* db, const std::string& refused, sqlite3_int64 version, W
 }
 
 // Every stored chunk: a number naming a chunk, bytes that inflate to one.
-WorldOpened ReadChunks(sqlite3* db, const std::string& refused, int chunkCount, WorldContents& contents,
+WorldOpened ReadChunks(sqlite3* db, const std::string& refused, int chunkCount, int format, WorldContents& contents,
                        std::string& reason)
 {
     contents.chunks.clear();
@@ -155,7 +156,7 @@ WorldOpened ReadChunks(sqlite3* db, const std::string& refused, int chunkCount, 
         std::vector<std::uint8_t> voxels(ChunkVoxels);
         std::string wrong;
         if (!ChunkCodec::Inflate(sqlite3_column_blob(*rows, 1), static_cast<std::size_t>(sqlite3_column_bytes(*rows, 1)),
-                                 voxels.data(), wrong)) {
+                                 ChunkCodec::HighestVoxel(format), voxels.data(), wrong)) {
             reason = refused + chunk + " " + wrong;
             return WorldOpened::Refused;
         }
@@ -166,6 +167,65 @@ WorldOpened ReadChunks(sqlite3* db, const std::string& refused, int chunkCount, 
         return Sql::IsBusy(rc) ? WorldOpened::Held : WorldOpened::Refused;
     }
     return WorldOpened::Ok;
+}
+
+// The player's one row (format 2): every value of its type and in range.
+bool ReadPlayer(sqlite3* db, const std::string& refused, WorldContents& contents, std::string& reason)
+{
+    const std::string damaged = refused + "the file is damaged: ";
+    Sql::Statement row(db, "SELECT x, y, z, yaw, pitch, walking, selected, hud, (SELECT count(*) FROM player) "
+                           "FROM player WHERE id = 1");
+    if (!row.Ok()) {
+        reason = damaged + Sql::Why(db);
+        return false;
+    }
+    const int rc = row.Step();
+    if (rc != SQLITE_ROW) {
+        reason = damaged + (rc == SQLITE_DONE ? "the player's row is missing" : Sql::Why(db));
+        return false;
+    }
+    if (sqlite3_column_int64(*row, 8) != 1) {
+        reason = damaged + "it holds more than one player's row";
+        return false;
+    }
+    double real[5];
+    for (int c = 0; c < 5; ++c) {
+        const int type = sqlite3_column_type(*row, c);
+        if (type != SQLITE_FLOAT && type != SQLITE_INTEGER) {
+            reason = damaged + "the player's position or view is not a number";
+            return false;
+        }
+        real[c] = sqlite3_column_double(*row, c);
+    }
+    sqlite3_int64 flags[3];
+    for (int c = 0; c < 3; ++c) {
+        if (sqlite3_column_type(*row, 5 + c) != SQLITE_INTEGER) {
+            reason = damaged + "the player's mode, slot or overlay is not a whole number";
+            return false;
+        }
+        flags[c] = sqlite3_column_int64(*row, 5 + c);
+    }
+    PlayerPose& pose = contents.pose;
+    // Stored from floats, so read back as the same floats; a value beyond a
+    // float's range becomes infinite and is refused below.
+    for (int a = 0; a < 3; ++a)
+        pose.position[a] = static_cast<float>(std::fmax(-1e30, std::fmin(1e30, real[a])));
+    pose.yaw = static_cast<float>(std::fmax(-1e30, std::fmin(1e30, real[3])));
+    pose.pitch = static_cast<float>(std::fmax(-1e30, std::fmin(1e30, real[4])));
+    std::string wrong;
+    if ((flags[0] != 0 && flags[0] != 1) || (flags[2] != 0 && flags[2] != 1) || flags[1] < 1 || flags[1] > 9) {
+        reason = damaged + "the player's mode, slot or overlay is out of range";
+        return false;
+    }
+    pose.walking = flags[0] == 1;
+    pose.slot = static_cast<std::uint8_t>(flags[1]);
+    pose.hud = flags[2] == 1;
+    if (!PoseValid(pose, wrong)) {
+        reason = damaged + wrong;
+        return false;
+    }
+    contents.hasPose = true;
+    return true;
 }
 
 } // namespace
@@ -182,9 +242,13 @@ WorldOpened InspectWorld(sqlite3* db, const std::string& world, WorldContents& c
     const int side = ChunkSize;
     const WorldFacts& facts = contents.facts;
     const WorldOpened chunks =
-        ReadChunks(db, refused, (facts.width / side) * (facts.depth / side) * (facts.height / side), contents, reason);
+        ReadChunks(db, refused, (facts.width / side) * (facts.depth / side) * (facts.height / side), facts.format,
+                   contents, reason);
     if (chunks != WorldOpened::Ok)
         return chunks;
+    contents.hasPose = false;
+    if (facts.format >= 2 && !ReadPlayer(db, refused, contents, reason))
+        return WorldOpened::Refused;
     if (!facts.hasChecksum && !contents.chunks.empty()) {
         reason = refused + "the file is damaged: it holds chunks but no checksum";
         return WorldOpened::Refused;

@@ -14,6 +14,9 @@ struct sqlite3;
 // What a world that passed the checks holds.
 struct WorldContents {
     WorldFacts facts;
+    // The player's row (format 2); a format-1 world keeps none.
+    bool hasPose = false;
+    PlayerPose pose;
     // The stored chunks in the order of their numbers, inflated and checked.
     std::vector<std::pair<int, std::vector<std::uint8_t>>> chunks;
 };

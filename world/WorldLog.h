@@ -32,6 +32,8 @@ public:
     // size is unknown until the first fold. `pageSize` sizes its frames;
     // `format`, the world's, is written again when a fold begins the log anew.
     void Follow(sqlite3* db, const std::string& file, int pageSize, int format);
+    // The world's format changed (a commit upgraded it); no fold runs.
+    void Reformat(int newFormat) { format = newFormat; }
     // The connection is closing: waits for a fold that runs. The size stays known.
     void Forget();
 

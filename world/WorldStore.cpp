@@ -32,6 +32,34 @@ const char* const Schema =
     " id INTEGER PRIMARY KEY,"
     " voxels BLOB NOT NULL);";
 
+// Format 2's table: where the player stands, one row.
+const char* const PlayerTable =
+    "CREATE TABLE player ("
+    " id INTEGER PRIMARY KEY CHECK (id = 1),"
+    " x REAL NOT NULL,"
+    " y REAL NOT NULL,"
+    " z REAL NOT NULL,"
+    " yaw REAL NOT NULL,"
+    " pitch REAL NOT NULL,"
+    " walking INTEGER NOT NULL,"
+    " selected INTEGER NOT NULL,"
+    " hud INTEGER NOT NULL);";
+
+// Writes `pose` as the player's row.
+bool PutPose(sqlite3* db, const PlayerPose& pose)
+{
+    Sql::Statement put(db, "INSERT OR REPLACE INTO player VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?)");
+    if (!put.Ok())
+        return false;
+    const float real[5] = {pose.position[0], pose.position[1], pose.position[2], pose.yaw, pose.pitch};
+    for (int i = 0; i < 5; ++i)
+        sqlite3_bind_double(*put, i + 1, real[i]);
+    sqlite3_bind_int(*put, 6, pose.walking ? 1 : 0);
+    sqlite3_bind_int(*put, 7, pose.slot);
+    sqlite3_bind_int(*put, 8, pose.hud ? 1 : 0);
+    return put.Step() == SQLITE_DONE;
+}
+
 const char* const Now = "strftime('%Y-%m-%d %H:%M:%S UTC', 'now')";
 
 const char* const PlayAgain = "; play goes on, and folding is tried again after the next save";
@@ -68,6 +96,11 @@ bool WorldStore::Create(WorldLock& lock, const std::string& target, const std::s
                                facts + " COMMIT;";
     if (ok && !Sql::Execute(fresh, script.c_str(), why))
         ok = false;
+    if (ok && !(Sql::Execute(fresh, PlayerTable, why) && PutPose(fresh, StartPose()))) {
+        if (why.empty())
+            why = Sql::Why(fresh);
+        ok = false;
+    }
     if (ok && sqlite3_close(fresh) != SQLITE_OK) {
         why = Sql::Why(fresh);
         ok = false;
@@ -155,10 +188,23 @@ bool WorldStore::Open(const std::string& target, const std::string& name, std::i
     return true;
 }
 
-bool WorldStore::Commit(const std::vector<PreparedChunk>& chunks, std::uint64_t checksum, std::string& saved,
-                        std::string& why)
+bool WorldStore::Commit(const std::vector<PreparedChunk>& chunks, std::uint64_t checksum, const PlayerPose& pose,
+                        int& format, std::string& saved, std::string& why)
 {
     bool ok = Sql::Execute(db, "BEGIN IMMEDIATE", why);
+    const bool upgrade = format < WorldFormat::Version;
+    if (ok && upgrade) {
+        // A format-1 world becomes format 2 in the commit's own transaction:
+        // whole in one format or the other, however the program ends.
+        const std::string script = std::string(PlayerTable) + " UPDATE world SET format = " +
+                                   std::to_string(WorldFormat::Version) + " WHERE id = 1; PRAGMA user_version = " +
+                                   std::to_string(WorldFormat::Version) + ";";
+        ok = Sql::Execute(db, script.c_str(), why);
+    }
+    if (ok && !PutPose(db, pose)) {
+        why = Sql::Why(db);
+        ok = false;
+    }
     if (ok) {
         Sql::Statement insert(db, "INSERT OR REPLACE INTO chunk (id, voxels) VALUES (?, ?)");
         ok = insert.Ok();
@@ -178,17 +224,21 @@ bool WorldStore::Commit(const std::vector<PreparedChunk>& chunks, std::uint64_t 
                 ok = update.Step() == SQLITE_DONE;
             }
         }
-        if (!ok)
+        if (!ok && why.empty())
             why = Sql::Why(db);
         if (ok && !Sql::Execute(db, "COMMIT", why))
             ok = false;
-        if (!ok && sqlite3_get_autocommit(db) == 0) {
-            std::string ignored;
-            Sql::Execute(db, "ROLLBACK", ignored);
-        }
+    }
+    if (!ok && sqlite3_get_autocommit(db) == 0) {
+        std::string ignored;
+        Sql::Execute(db, "ROLLBACK", ignored);
     }
     if (!ok)
         return false;
+    if (upgrade) {
+        format = WorldFormat::Version;
+        log.Reformat(format);
+    }
     Sql::Statement row(db, "SELECT saved FROM world WHERE id = 1");
     if (row.Ok() && row.Step() == SQLITE_ROW && sqlite3_column_text(*row, 0) != nullptr)
         saved = reinterpret_cast<const char*>(sqlite3_column_text(*row, 0));

@@ -10,6 +10,7 @@
 #include "world/ChangeTracker.h"
 #include "world/WorldLock.h"
 #include "world/WorldLog.h"
+#include "world/PlayerPose.h"
 
 struct sqlite3;
 
@@ -36,11 +37,13 @@ public:
     // Open for saving, from Open to Close.
     bool IsOpen() const { return db != nullptr; }
 
-    // Writes `chunks` with the world checksum `checksum`, one more save and
-    // the time, in one transaction, and reads the time back into `saved`.
-    // False with SQLite's reason in `why`: then nothing was written.
-    bool Commit(const std::vector<PreparedChunk>& chunks, std::uint64_t checksum, std::string& saved,
-                std::string& why);
+    // Writes `chunks` with the world checksum `checksum`, the player's
+    // `pose`, one more save and the time, in one transaction, and reads the
+    // time back into `saved`; a world of an older `format` becomes the
+    // current one in it (`format` then says so). False with SQLite's reason
+    // in `why`: then nothing was written.
+    bool Commit(const std::vector<PreparedChunk>& chunks, std::uint64_t checksum, const PlayerPose& pose, int& format,
+                std::string& saved, std::string& why);
     // Every commit from now on is on disk when it returns (the last ones).
     void SyncFully();
 

@@ -53,6 +53,7 @@ class BuildingTest(DisplayPerTest):
     def test_a_column_built_by_hand_is_kept_and_play_resumes_on_the_same_picture(self):
         wd = self.workdir()
         p = self.start(wd, "--world", "built.world")
+        p.hold("space", 300)  # above the hills round the start
         p.look(0, 1300, max_step=60)  # straight down
         p.key("5")
         for _ in range(3):
@@ -78,6 +79,7 @@ class BuildingTest(DisplayPerTest):
         rec.wait_splash()
         rec.enter_play("x")
         rec.wait_frames(3)
+        rec.hold("space", 300)
         rec.look(0, 500, max_step=40)  # down at the terrain
         rec.key("3")
         click(rec, 3)

@@ -23,7 +23,7 @@ class PlayTest(unittest.TestCase):
         self.program.close()
         self.display.stop()
 
-    def enter_play(self, key="shift"):
+    def enter_play(self, key="x"):
         p = self.program
         p.enter_play(key)
         p.wait_frames(3)
@@ -143,7 +143,7 @@ def look_around(name, binary=None, env=None, runner=None):
     try:
         p.wait_splash()
         geometry = p.geometry()
-        p.enter_play("shift")
+        p.enter_play("x")
         p.wait_frames(3)
         start = p.window_image()
         p.look(-150, 200)

@@ -71,7 +71,7 @@ class WindowsTest(DisplayPerTest):
         for opened in ("New world", "World"):
             p = self.launch(settings=SETTINGS, workdir=rec.dir, args=["--world", world], env=dict(SEED, **utf8))
             p.wait_splash()
-            p.enter_play("shift")
+            p.enter_play("x")
             p.key("Escape")
             self.assertEqual(p.wait_exit(), 0, p.errors())
             self.assertTrue([l for l in p.log() if l.startswith('%s "%s": seed 20261207' % (opened, world))], p.log())

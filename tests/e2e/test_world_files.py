@@ -50,7 +50,7 @@ class WorldFilesTest(DisplayPerTest):
         return p
 
     def play_and_quit(self, p):
-        p.enter_play("shift")
+        p.enter_play("x")
         p.wait_frames(2)
         p.key("Escape")
         self.assertEqual(p.wait_exit(), 0)
@@ -123,7 +123,7 @@ class WorldFilesTest(DisplayPerTest):
         disk = small_tmpfs(self, os.path.join(wd, "disk"), "1m")
         log = os.path.join(disk, "w.world-wal")
         p = self.start(wd, "--world", "disk/w.world")
-        p.enter_play("shift")
+        p.enter_play("x")
         p.look(0, 60)
         largest = [0]
 
@@ -166,7 +166,7 @@ class WorldFilesTest(DisplayPerTest):
         left = os.path.getsize(log)
         self.assertGreater(left, 0)
         again = self.start(wd, "--world", "disk/w.world")
-        again.enter_play("shift")
+        again.enter_play("x")
         # Folded in, the log begins anew with the one page that carries its header.
         page = int.from_bytes(read(os.path.join(disk, "w.world"))[16:18], "big")
         self.assertLessEqual(os.path.getsize(log), 32 + 24 + page, "the log left over was not folded in")
