@@ -348,6 +348,19 @@ class Program:
         x, y, w, h = self.geometry()
         return crop(self.display.screenshot(path), x, y, w, h)
 
+    def settled_image(self):
+        """The window's picture once it has stopped changing: input sent
+        just before (a button's release, a turn) may reach the program some
+        passes later."""
+        pictures = [self.window_image()]
+
+        def settled():
+            self.wait_frames(5)
+            pictures.append(self.window_image())
+            return difference(pictures[-2], pictures[-1]) < 0.05
+        wait_for(settled, interval=0, what="the picture to settle")
+        return pictures[-1]
+
     def stderr(self):
         with open(self.stderr_path, encoding="utf-8", errors="replace") as f:
             return f.read()

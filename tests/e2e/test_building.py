@@ -58,8 +58,7 @@ class BuildingTest(DisplayPerTest):
         p.key("5")
         for _ in range(3):
             click(p, 3)
-        p.wait_frames(3)
-        last = p.window_image()
+        last = p.settled_image()
         p.display.run("xdotool", "key", "Escape")  # the pointer stays still
         self.assertEqual(p.wait_exit(), 0, p.errors())
 
@@ -93,8 +92,7 @@ class BuildingTest(DisplayPerTest):
         rec.wait_frames(3)
         click(rec, 5)  # the wheel, one slot on
         click(rec, 3)
-        rec.wait_frames(10)
-        recorded = rec.window_image()
+        recorded = rec.settled_image()
         rec.display.run("xdotool", "key", "Escape")
         self.assertEqual(rec.wait_exit(), 0, rec.errors())
         written = next(line for line in rec.log() if line.startswith("Demo written: "))

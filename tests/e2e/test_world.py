@@ -74,18 +74,6 @@ class WorldTest(DisplayPerTest):
             p.look(0, 60)
             p.wait_frames(3)
 
-    def settled_picture(self, p):
-        """The picture once digging has stopped changing it (the button's
-        release may reach the program some passes after it was sent)."""
-        pictures = [p.window_image()]
-
-        def settled():
-            p.wait_frames(5)
-            pictures.append(p.window_image())
-            return difference(pictures[-2], pictures[-1]) < 0.05
-        wait_for(settled, interval=0, what="the picture to settle")
-        return pictures[-1]
-
     def line(self, p, prefix):
         lines = [l for l in p.log() if l.startswith(prefix)]
         self.assertTrue(lines, "no line starting %r" % prefix)
@@ -103,7 +91,7 @@ class WorldTest(DisplayPerTest):
         self.enter_play(p)
         fresh = p.window_image()
         p.dig(6)
-        dug = self.settled_picture(p)
+        dug = p.settled_image()
         self.assertGreater(difference(fresh, dug), 0.5, "digging did not change the picture")
         # Not p.key: moving the pointer back to the centre would turn the view.
         p.display.run("xdotool", "key", "Escape")
@@ -117,7 +105,7 @@ class WorldTest(DisplayPerTest):
         again = self.start(wd, "--world", name, env=dict(utf8, VELDMARROW_SEED="1"))
         # Play resumes where it ended, looking down already.
         self.enter_play(again, look_down=False)
-        resumed = self.settled_picture(again)
+        resumed = again.settled_image()
         loaded = self.line(again, "World loaded: ")
         self.assertEqual(loaded.rsplit(" ", 1)[1], saved.rsplit(" ", 1)[1], "the terrain came back different")
         self.assertLess(difference(dug, resumed), 0.5, "the resumed picture differs from the one at the end")
