@@ -109,15 +109,14 @@ def main():
             posed = os.path.join(scratch, "posed.world")
             posed_copy(untouched, posed)
             fresh, resumed, unchanged, at_pose = [], [], [], []
-            for _ in range(args.runs):
+            for run in range(args.runs):
                 fresh.append(first_frame(display, seed, []))
-                copy = os.path.join(scratch, "resume.world")
-                shutil.copy(world, copy)
-                resumed.append(first_frame(display, seed, ["--world", copy]))
-                shutil.copy(untouched, copy)
-                unchanged.append(first_frame(display, seed, ["--world", copy]))
-                shutil.copy(posed, copy)
-                at_pose.append(first_frame(display, seed, ["--world", copy]))
+                # A new name each time: the program is killed after its first
+                # frame, and the log it leaves belongs to that copy alone.
+                for kind, (source, times) in enumerate(((world, resumed), (untouched, unchanged), (posed, at_pose))):
+                    copy = os.path.join(scratch, "resume-%d-%d.world" % (run, kind))
+                    shutil.copy(source, copy)
+                    times.append(first_frame(display, seed, ["--world", copy]))
             without, kept = [], []
             for run in range(2):
                 without += digging_frames(display, seed, [], args.passes)[0]
