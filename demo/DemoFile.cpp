@@ -7,7 +7,7 @@
 #include <cstring>
 #include <limits>
 
-#include "demo/ByteFields.h"
+#include "core/ByteFields.h"
 
 namespace {
 
@@ -31,24 +31,6 @@ const std::size_t FixedHead = 8 + 2 + 4 + 8 + 4 + 4 + 1;
 // pass count, pass bytes, final checksum, file checksum
 const std::size_t FixedTail = 4 + 4 + 8 + 4;
 const std::size_t FinalChecksumSize = 8;
-// Format 2's starting pose: position, yaw, pitch, walking, slot, hud
-const std::size_t PoseSize = 3 * 4 + 4 + 4 + 1 + 1 + 1;
-
-static_assert(std::numeric_limits<float>::is_iec559 && sizeof(float) == 4, "the pose is stored as IEEE float32");
-
-std::uint32_t FloatBits(float value)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-float BitsFloat(std::uint32_t bits)
-{
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
 
 // Signed counts as unsigned varints, small magnitudes in few bytes.
 void PutVarint(std::vector<std::uint8_t>& out, std::int32_t value)
@@ -180,13 +162,7 @@ std::vector<std::uint8_t> EncodeDemo(const Demo& demo)
     out.U32(demo.screenHeight);
     out.U8(static_cast<std::uint8_t>(versionLength));
     out.Bytes(demo.programVersion.data(), versionLength);
-    for (const float c : demo.start.position)
-        out.U32(FloatBits(c));
-    out.U32(FloatBits(demo.start.yaw));
-    out.U32(FloatBits(demo.start.pitch));
-    out.U8(demo.start.walking ? 1 : 0);
-    out.U8(demo.start.slot);
-    out.U8(demo.start.hud ? 1 : 0);
+    WritePose(out, demo.start);
     out.U32(demo.passCount);
     out.U32(static_cast<std::uint32_t>(demo.passes.size() + sizeof EndMark2));
     out.Bytes(demo.passes.data(), demo.passes.size());
@@ -210,7 +186,7 @@ bool DecodeDemo(const std::uint8_t* data, std::size_t size, Demo& out, std::stri
         return Refuse(reason, "demo format version " + std::to_string(version) + ", this program plays versions " +
                                   std::to_string(OldestDemoFormatVersion) + " and " +
                                   std::to_string(DemoFormatVersion));
-    const std::size_t poseSize = version >= 2 ? PoseSize : 0;
+    const std::size_t poseSize = version >= 2 ? PoseBytes : 0;
     const std::size_t endMarkSize = version >= 2 ? sizeof EndMark2 : EndMark1Size;
     if (size < FixedHead + poseSize + FixedTail)
         return Refuse(reason, "truncated");
@@ -244,19 +220,8 @@ bool DecodeDemo(const std::uint8_t* data, std::size_t size, Demo& out, std::stri
     demo.programVersion.assign(reinterpret_cast<const char*>(versionText), versionLength);
 
     if (version >= 2) {
-        for (float& c : demo.start.position)
-            c = BitsFloat(in.U32());
-        demo.start.yaw = BitsFloat(in.U32());
-        demo.start.pitch = BitsFloat(in.U32());
-        const std::uint8_t walking = in.U8();
-        demo.start.slot = in.U8();
-        const std::uint8_t hud = in.U8();
-        if (walking > 1 || hud > 1)
-            return Refuse(reason, "damaged: the starting pose's walking or crosshair byte is not 0 or 1");
-        demo.start.walking = walking == 1;
-        demo.start.hud = hud == 1;
         std::string why;
-        if (!PoseValid(demo.start, why))
+        if (!ReadPose(in, demo.start, why))
             return Refuse(reason, "damaged: starting pose: " + why);
     }
 

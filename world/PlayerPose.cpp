@@ -1,7 +1,9 @@
-// PlayerPose: the checks of a stored pose.
+// PlayerPose: the checks of a stored pose, and its fields as bytes.
 #include "world/PlayerPose.h"
 
 #include <cmath>
+
+#include "core/ByteFields.h"
 
 namespace {
 // Flying has no bounds, but no session flies this far (hours at full speed).
@@ -23,6 +25,43 @@ bool PoseValid(const PlayerPose& pose, std::string& reason)
         reason = "the player's slot " + std::to_string(pose.slot) + " is not 1 to 9";
         return false;
     }
+    return true;
+}
+
+void WritePose(ByteWriter& out, const PlayerPose& pose)
+{
+    for (const float c : pose.position)
+        out.F32(c);
+    out.F32(pose.yaw);
+    out.F32(pose.pitch);
+    out.U8(pose.walking ? 1 : 0);
+    out.U8(pose.slot);
+    out.U8(pose.hud ? 1 : 0);
+}
+
+bool ReadPose(ByteReader& in, PlayerPose& pose, std::string& reason)
+{
+    PlayerPose read;
+    for (float& c : read.position)
+        c = in.F32();
+    read.yaw = in.F32();
+    read.pitch = in.F32();
+    const std::uint8_t walking = in.U8();
+    read.slot = in.U8();
+    const std::uint8_t hud = in.U8();
+    if (!in.Ok()) {
+        reason = "the pose is cut short";
+        return false;
+    }
+    if (walking > 1 || hud > 1) {
+        reason = "the pose's walking or crosshair byte is not 0 or 1";
+        return false;
+    }
+    read.walking = walking == 1;
+    read.hud = hud == 1;
+    if (!PoseValid(read, reason))
+        return false;
+    pose = read;
     return true;
 }
 

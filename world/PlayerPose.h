@@ -2,6 +2,7 @@
 // and a demo store it: the camera's position and view, flying or walking,
 // the selected slot, and whether the crosshair and slot row show. Pure.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -22,6 +23,16 @@ inline PlayerPose StartPose() { return PlayerPose(); }
 // not finite or beyond a million voxels, a view outside its range, a slot
 // outside 1 to 9.
 bool PoseValid(const PlayerPose& pose, std::string& reason);
+
+class ByteReader;
+class ByteWriter;
+// The pose as demos and the network carry it: position, yaw and pitch as
+// float32, then the walking, slot and overlay bytes (PoseBytes in all).
+constexpr std::size_t PoseBytes = 3 * 4 + 4 + 4 + 1 + 1 + 1;
+void WritePose(ByteWriter& out, const PlayerPose& pose);
+// Reads PoseBytes into `pose`; false, with the reason, when they run out,
+// a walking or overlay byte is not 0 or 1, or the pose is not PoseValid.
+bool ReadPose(ByteReader& in, PlayerPose& pose, std::string& reason);
 
 bool operator==(const PlayerPose& a, const PlayerPose& b);
 inline bool operator!=(const PlayerPose& a, const PlayerPose& b) { return !(a == b); }

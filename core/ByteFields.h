@@ -3,7 +3,11 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <vector>
+
+static_assert(std::numeric_limits<float>::is_iec559 && sizeof(float) == 4, "floats travel as IEEE float32");
 
 // Appends fields to `bytes`.
 class ByteWriter {
@@ -19,6 +23,12 @@ public:
     void U16(std::uint16_t value) { Put(value, 2); }
     void U32(std::uint32_t value) { Put(value, 4); }
     void U64(std::uint64_t value) { Put(value, 8); }
+    void F32(float value)
+    {
+        std::uint32_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        U32(bits);
+    }
 
 private:
     void Put(std::uint64_t value, int n)
@@ -54,6 +64,14 @@ public:
     std::uint16_t U16() { return static_cast<std::uint16_t>(Get(2)); }
     std::uint32_t U32() { return static_cast<std::uint32_t>(Get(4)); }
     std::uint64_t U64() { return Get(8); }
+    // Any bit pattern, NaN included: the caller checks the range.
+    float F32()
+    {
+        const std::uint32_t bits = U32();
+        float value;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
 
 private:
     const std::uint8_t* p;
