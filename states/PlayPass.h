@@ -40,8 +40,6 @@ VoxelHit PlayPass(FreeLookController& controller, Map& map, const PassInput& inp
 // request without a hit stays pending. Returns true when it carved.
 bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map, const DigGuard& mayDig = nullptr);
 
-// The radius a dig carves.
-constexpr float DigRadius = 4.0f;
 
 // The pose play is in, as a world keeps it.
 PlayerPose CurrentPose(const FreeLookController& controller, const PlayProgress& progress);

@@ -362,8 +362,10 @@ TEST_F(WorldFileTest, WhereThePlayerStoodIsKeptAndAFormatOneWorldBecomesFormatTw
         Map map(new FillGenerator(Stone));
         ASSERT_TRUE(world.Load(map, reason)) << reason;
         EXPECT_EQ(map.At(10, 20, 30), Leaves);
-        // Only moved, nothing built: the end's save still keeps the pose.
+        // Only moved, nothing built: the end's save still keeps the pose,
+        // and those a server keeps by name.
         world.KeepPose(walked);
+        world.KeepNamedPose("Mirra Öst", built);
         ASSERT_TRUE(world.Close(reason)) << reason;
     }
     WorldFile world;
@@ -371,6 +373,8 @@ TEST_F(WorldFileTest, WhereThePlayerStoodIsKeptAndAFormatOneWorldBecomesFormatTw
     PlayerPose pose;
     ASSERT_TRUE(world.StoredPose(pose));
     EXPECT_TRUE(pose == walked);
+    ASSERT_EQ(world.NamedPoses().count("Mirra Öst"), 1u);
+    EXPECT_TRUE(world.NamedPoses().at("Mirra Öst") == built);
 }
 
 } // namespace

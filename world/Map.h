@@ -24,6 +24,9 @@ protected:
     ~MapChangeObserver() = default;
 };
 
+// The radius of the sphere the player's dig carves.
+constexpr float DigRadius = 4.0f;
+
 class Map {
 public:
     std::uint8_t* voxels = nullptr;

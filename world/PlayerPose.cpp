@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/ByteFields.h"
+#include "core/PrintableText.h"
 
 namespace {
 // Flying has no bounds, but no session flies this far (hours at full speed).
@@ -26,6 +27,12 @@ bool PoseValid(const PlayerPose& pose, std::string& reason)
         return false;
     }
     return true;
+}
+
+bool PlayerNameAllowed(const std::string& name)
+{
+    return !name.empty() && name.size() <= MostNameBytes && name.front() != ' ' && name.back() != ' ' &&
+           PrintableText(name) == name;
 }
 
 void WritePose(ByteWriter& out, const PlayerPose& pose)

@@ -24,6 +24,14 @@ inline PlayerPose StartPose() { return PlayerPose(); }
 // outside 1 to 9.
 bool PoseValid(const PlayerPose& pose, std::string& reason);
 
+// True for a name a player may use on a server: 1 to 32 bytes of valid,
+// printable UTF-8 (no control characters, quotes or backslashes), not
+// beginning or ending with a space.
+bool PlayerNameAllowed(const std::string& name);
+constexpr std::size_t MostNameBytes = 32;
+// The most names a served world keeps a pose for.
+constexpr std::size_t MostNamedPlayers = 100000;
+
 class ByteReader;
 class ByteWriter;
 // The pose as demos and the network carry it: position, yaw and pitch as

@@ -159,6 +159,7 @@ void WorldFile::TakeContents(WorldContents& contents)
     hasPose = contents.hasPose;
     // A world without a row is where play starts from anyway.
     committedPose = pose_ = hasPose ? contents.pose : StartPose();
+    named = std::move(contents.named);
 }
 
 bool WorldFile::Load(Map& into, std::string& reason)
@@ -212,7 +213,7 @@ bool WorldFile::Commit(std::string& reason)
     }
     const std::uint64_t next = changes.NextChecksum();
     std::string why;
-    if (!store.Commit(changes.Prepared(), next, pose_, facts.format, facts.saved, why)) {
+    if (!store.Commit(changes.Prepared(), next, pose_, namedWaiting, facts.format, facts.saved, why)) {
         changes.Failed(); // everything prepared waits for the next try
         reason = "cannot save " + Quoted(path) + ": " + why;
         return false;
@@ -226,6 +227,7 @@ bool WorldFile::Commit(std::string& reason)
     changes.Committed(next);
     committedPose = pose_;
     hasPose = true;
+    namedWaiting.clear();
     facts.hasChecksum = true;
     facts.checksum = next;
     ++facts.saves;
@@ -245,7 +247,7 @@ bool WorldFile::Close(std::string& reason)
         // The last commit is on disk in its log before the fold is tried.
         store.SyncFully();
         changes.PrepareAll();
-        if (!changes.Prepared().empty() || !facts.hasChecksum || pose_ != committedPose)
+        if (!changes.Prepared().empty() || !facts.hasChecksum || pose_ != committedPose || !namedWaiting.empty())
             ok = Commit(reason);
         if (ok)
             store.FoldNow(notice);
@@ -263,6 +265,12 @@ void WorldFile::Abandon()
     if (unused)
         lock.RemoveAndRelease(target);
     lock.Release();
+}
+
+void WorldFile::KeepNamedPose(const std::string& name, const PlayerPose& pose)
+{
+    named[name] = pose;
+    namedWaiting[name] = pose;
 }
 
 bool WorldFile::StoredPose(PlayerPose& pose) const

@@ -11,6 +11,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -100,6 +101,11 @@ public:
     // The pose the next commit writes; the end's save writes it too, even
     // when no chunk changed.
     void KeepPose(const PlayerPose& pose) { pose_ = pose; }
+    // The poses a server kept by player name, as loaded and kept since.
+    const std::map<std::string, PlayerPose>& NamedPoses() const { return named; }
+    // Keeps `pose` as the one `name` left with: written with the next
+    // commit, or the end's save.
+    void KeepNamedPose(const std::string& name, const PlayerPose& pose);
 
     void VoxelChanged(int x, int y, int z) override;
 
@@ -122,6 +128,8 @@ private:
     PlayerPose pose_;         // to be written
     PlayerPose committedPose; // as the file holds it
     bool hasPose = false;     // the file has a player's row
+    std::map<std::string, PlayerPose> named;        // by player name, as kept
+    std::map<std::string, PlayerPose> namedWaiting; // kept since the last commit
     WorldStore store; // after the lock: closed before it is released
 
     WorldOpened Check(std::string& reason);

@@ -169,7 +169,44 @@ WorldOpened ReadChunks(sqlite3* db, const std::string& refused, int chunkCount, 
     return WorldOpened::Ok;
 }
 
-// The player's one row (format 2): every value of its type and in range.
+// A pose from the eight columns of `row` from `first` on (x, y, z, yaw,
+// pitch, walking, selected, hud): every value of its type and in range.
+bool PoseFromRow(sqlite3_stmt* row, int first, PlayerPose& pose, std::string& wrong)
+{
+    double real[5];
+    for (int c = 0; c < 5; ++c) {
+        const int type = sqlite3_column_type(row, first + c);
+        if (type != SQLITE_FLOAT && type != SQLITE_INTEGER) {
+            wrong = "position or view is not a number";
+            return false;
+        }
+        real[c] = sqlite3_column_double(row, first + c);
+    }
+    sqlite3_int64 flags[3];
+    for (int c = 0; c < 3; ++c) {
+        if (sqlite3_column_type(row, first + 5 + c) != SQLITE_INTEGER) {
+            wrong = "mode, slot or overlay is not a whole number";
+            return false;
+        }
+        flags[c] = sqlite3_column_int64(row, first + 5 + c);
+    }
+    // Stored from floats, so read back as the same floats; a value beyond a
+    // float's range becomes infinite and is refused below.
+    for (int a = 0; a < 3; ++a)
+        pose.position[a] = static_cast<float>(std::fmax(-1e30, std::fmin(1e30, real[a])));
+    pose.yaw = static_cast<float>(std::fmax(-1e30, std::fmin(1e30, real[3])));
+    pose.pitch = static_cast<float>(std::fmax(-1e30, std::fmin(1e30, real[4])));
+    if ((flags[0] != 0 && flags[0] != 1) || (flags[2] != 0 && flags[2] != 1) || flags[1] < 1 || flags[1] > 9) {
+        wrong = "mode, slot or overlay is out of range";
+        return false;
+    }
+    pose.walking = flags[0] == 1;
+    pose.slot = static_cast<std::uint8_t>(flags[1]);
+    pose.hud = flags[2] == 1;
+    return PoseValid(pose, wrong);
+}
+
+// The player's one row (format 2).
 bool ReadPlayer(sqlite3* db, const std::string& refused, WorldContents& contents, std::string& reason)
 {
     const std::string damaged = refused + "the file is damaged: ";
@@ -188,43 +225,55 @@ bool ReadPlayer(sqlite3* db, const std::string& refused, WorldContents& contents
         reason = damaged + "it holds more than one player's row";
         return false;
     }
-    double real[5];
-    for (int c = 0; c < 5; ++c) {
-        const int type = sqlite3_column_type(*row, c);
-        if (type != SQLITE_FLOAT && type != SQLITE_INTEGER) {
-            reason = damaged + "the player's position or view is not a number";
-            return false;
-        }
-        real[c] = sqlite3_column_double(*row, c);
-    }
-    sqlite3_int64 flags[3];
-    for (int c = 0; c < 3; ++c) {
-        if (sqlite3_column_type(*row, 5 + c) != SQLITE_INTEGER) {
-            reason = damaged + "the player's mode, slot or overlay is not a whole number";
-            return false;
-        }
-        flags[c] = sqlite3_column_int64(*row, 5 + c);
-    }
-    PlayerPose& pose = contents.pose;
-    // Stored from floats, so read back as the same floats; a value beyond a
-    // float's range becomes infinite and is refused below.
-    for (int a = 0; a < 3; ++a)
-        pose.position[a] = static_cast<float>(std::fmax(-1e30, std::fmin(1e30, real[a])));
-    pose.yaw = static_cast<float>(std::fmax(-1e30, std::fmin(1e30, real[3])));
-    pose.pitch = static_cast<float>(std::fmax(-1e30, std::fmin(1e30, real[4])));
     std::string wrong;
-    if ((flags[0] != 0 && flags[0] != 1) || (flags[2] != 0 && flags[2] != 1) || flags[1] < 1 || flags[1] > 9) {
-        reason = damaged + "the player's mode, slot or overlay is out of range";
-        return false;
-    }
-    pose.walking = flags[0] == 1;
-    pose.slot = static_cast<std::uint8_t>(flags[1]);
-    pose.hud = flags[2] == 1;
-    if (!PoseValid(pose, wrong)) {
-        reason = damaged + wrong;
+    if (!PoseFromRow(*row, 0, contents.pose, wrong)) {
+        reason = damaged + (wrong.rfind("the player's", 0) == 0 ? wrong : "the player's " + wrong);
         return false;
     }
     contents.hasPose = true;
+    return true;
+}
+
+// The poses a server keeps by name, when the world has been served.
+bool ReadNamedPlayers(sqlite3* db, const std::string& refused, WorldContents& contents, std::string& reason)
+{
+    const std::string damaged = refused + "the file is damaged: ";
+    Sql::Statement table(db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'named_player'");
+    if (!table.Ok() || table.Step() != SQLITE_ROW) {
+        reason = damaged + Sql::Why(db);
+        return false;
+    }
+    if (sqlite3_column_int(*table, 0) == 0)
+        return true;
+    Sql::Statement row(db, "SELECT x, y, z, yaw, pitch, walking, selected, hud, name FROM named_player");
+    if (!row.Ok()) {
+        reason = damaged + Sql::Why(db);
+        return false;
+    }
+    int rc;
+    while ((rc = row.Step()) == SQLITE_ROW) {
+        const unsigned char* text = sqlite3_column_text(*row, 8);
+        const std::string name = text ? reinterpret_cast<const char*>(text) : "";
+        PlayerPose pose;
+        std::string wrong;
+        if (sqlite3_column_type(*row, 8) != SQLITE_TEXT || !PlayerNameAllowed(name)) {
+            reason = damaged + "a player's name kept by the server is not one a player may use";
+            return false;
+        }
+        if (contents.named.size() >= MostNamedPlayers) {
+            reason = damaged + "it keeps more than " + std::to_string(MostNamedPlayers) + " players' poses";
+            return false;
+        }
+        if (!PoseFromRow(*row, 0, pose, wrong)) {
+            reason = damaged + "the pose kept for the player \"" + name + "\": " + wrong;
+            return false;
+        }
+        contents.named[name] = pose;
+    }
+    if (rc != SQLITE_DONE) {
+        reason = damaged + Sql::Why(db);
+        return false;
+    }
     return true;
 }
 
@@ -247,7 +296,7 @@ WorldOpened InspectWorld(sqlite3* db, const std::string& world, WorldContents& c
     if (chunks != WorldOpened::Ok)
         return chunks;
     contents.hasPose = false;
-    if (facts.format >= 2 && !ReadPlayer(db, refused, contents, reason))
+    if (facts.format >= 2 && (!ReadPlayer(db, refused, contents, reason) || !ReadNamedPlayers(db, refused, contents, reason)))
         return WorldOpened::Refused;
     if (!facts.hasChecksum && !contents.chunks.empty()) {
         reason = refused + "the file is damaged: it holds chunks but no checksum";

@@ -3,6 +3,7 @@
 // the row of facts and every stored chunk. Reads only.
 #pragma once
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,8 @@ struct WorldContents {
     // The player's row (format 2); a format-1 world keeps none.
     bool hasPose = false;
     PlayerPose pose;
+    // The poses a server kept by player name (format 2, when served).
+    std::map<std::string, PlayerPose> named;
     // The stored chunks in the order of their numbers, inflated and checked.
     std::vector<std::pair<int, std::vector<std::uint8_t>>> chunks;
 };

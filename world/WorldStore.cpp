@@ -60,6 +60,34 @@ bool PutPose(sqlite3* db, const PlayerPose& pose)
     return put.Step() == SQLITE_DONE;
 }
 
+// A served world's table: the pose each player name left with.
+const char* const NamedPlayerTable =
+    "CREATE TABLE IF NOT EXISTS named_player ("
+    " name TEXT PRIMARY KEY NOT NULL,"
+    " x REAL NOT NULL,"
+    " y REAL NOT NULL,"
+    " z REAL NOT NULL,"
+    " yaw REAL NOT NULL,"
+    " pitch REAL NOT NULL,"
+    " walking INTEGER NOT NULL,"
+    " selected INTEGER NOT NULL,"
+    " hud INTEGER NOT NULL);";
+
+bool PutNamedPose(sqlite3* db, const std::string& name, const PlayerPose& pose)
+{
+    Sql::Statement put(db, "INSERT OR REPLACE INTO named_player VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    if (!put.Ok())
+        return false;
+    sqlite3_bind_text(*put, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    const float real[5] = {pose.position[0], pose.position[1], pose.position[2], pose.yaw, pose.pitch};
+    for (int i = 0; i < 5; ++i)
+        sqlite3_bind_double(*put, i + 2, real[i]);
+    sqlite3_bind_int(*put, 7, pose.walking ? 1 : 0);
+    sqlite3_bind_int(*put, 8, pose.slot);
+    sqlite3_bind_int(*put, 9, pose.hud ? 1 : 0);
+    return put.Step() == SQLITE_DONE;
+}
+
 const char* const Now = "strftime('%Y-%m-%d %H:%M:%S UTC', 'now')";
 
 const char* const PlayAgain = "; play goes on, and folding is tried again after the next save";
@@ -189,7 +217,8 @@ bool WorldStore::Open(const std::string& target, const std::string& name, std::i
 }
 
 bool WorldStore::Commit(const std::vector<PreparedChunk>& chunks, std::uint64_t checksum, const PlayerPose& pose,
-                        int& format, std::string& saved, std::string& why)
+                        const std::map<std::string, PlayerPose>& named, int& format, std::string& saved,
+                        std::string& why)
 {
     bool ok = Sql::Execute(db, "BEGIN IMMEDIATE", why);
     const bool upgrade = format < WorldFormat::Version;
@@ -205,6 +234,13 @@ bool WorldStore::Commit(const std::vector<PreparedChunk>& chunks, std::uint64_t 
         why = Sql::Why(db);
         ok = false;
     }
+    if (ok && !named.empty())
+        ok = Sql::Execute(db, NamedPlayerTable, why);
+    for (auto p = named.begin(); ok && p != named.end(); ++p)
+        if (!PutNamedPose(db, p->first, p->second)) {
+            why = Sql::Why(db);
+            ok = false;
+        }
     if (ok) {
         Sql::Statement insert(db, "INSERT OR REPLACE INTO chunk (id, voxels) VALUES (?, ?)");
         ok = insert.Ok();

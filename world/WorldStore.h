@@ -4,6 +4,7 @@
 // program folds into the file itself.
 #pragma once
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -38,11 +39,12 @@ public:
     bool IsOpen() const { return db != nullptr; }
 
     // Writes `chunks` with the world checksum `checksum`, the player's
-    // `pose`, one more save and the time, in one transaction, and reads the
-    // time back into `saved`; a world of an older `format` becomes the
-    // current one in it (`format` then says so). False with SQLite's reason
-    // in `why`: then nothing was written.
-    bool Commit(const std::vector<PreparedChunk>& chunks, std::uint64_t checksum, const PlayerPose& pose, int& format,
+    // `pose`, the `named` poses a server keeps, one more save and the time,
+    // in one transaction, and reads the time back into `saved`; a world of
+    // an older `format` becomes the current one in it (`format` then says
+    // so). False with SQLite's reason in `why`: then nothing was written.
+    bool Commit(const std::vector<PreparedChunk>& chunks, std::uint64_t checksum, const PlayerPose& pose,
+                const std::map<std::string, PlayerPose>& named, int& format,
                 std::string& saved, std::string& why);
     // Every commit from now on is on disk when it returns (the last ones).
     void SyncFully();
