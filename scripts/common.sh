@@ -104,7 +104,8 @@ as_root_or_say() {
 # the same version.
 arm64_packages=(g++-aarch64-linux-gnu libsdl1.2-dev libsdl-image1.2-dev
                 libsdl1.2debian:arm64 libsdl-image1.2:arm64 liblua5.1-0-dev:arm64 libgl-dev:arm64
-                libglu1-mesa-dev:arm64 libmimalloc-dev:arm64 libsqlite3-dev:arm64 zlib1g-dev:arm64)
+                libglu1-mesa-dev:arm64 libmimalloc-dev:arm64 libsqlite3-dev:arm64 zlib1g-dev:arm64
+                libenet-dev:arm64)
 
 # ensure_arm64_architecture: adds arm64 to dpkg's architectures (multiarch).
 ensure_arm64_architecture() {
