@@ -8,6 +8,8 @@ enum class RunMode {
     Record,   // --record FILE: play as usual and write the session to FILE
     Play,     // --play FILE: replay FILE at the normal pace
     Timedemo, // --timedemo FILE: replay FILE as fast as possible and report
+    Serve,    // --serve FILE: keep the world in FILE and serve it to players, without a window
+    Join,     // --join HOST[:PORT]: play in a server's world
     Help,     // --help
     Version,  // --version
     Invalid,  // an argument not understood; `error` says which
@@ -18,6 +20,12 @@ struct CommandLine {
     std::string demoFile; // for Record, Play and Timedemo
     std::string worldFile; // --world FILE: the world to play in and keep; empty for none
     std::string error;    // for Invalid: one line saying what was wrong
+    std::string server;   // for Join: HOST[:PORT] as typed (checked when joining)
+    int port = 0;         // --port N with Serve: 1 to 65535; 0 for the default
+    std::string password; // --password TEXT with Serve or Join
+    bool hasPassword = false;
+    std::string name;     // --name NAME with Join: the player's name
+    int players = 0;      // --players N with Serve: 1 to 256; 0 for the setting or default
     // --data-dir DIR, with any mode: run in the user's own folder, with DIR's
     // settings.lua and images as the defaults (the installed command's way).
     std::string dataDir;

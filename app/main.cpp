@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "app/Serve.h"
 #include "core/ExitStatus.h"
 #include "core/Fatal.h"
 #include "core/FaultHandler.h"
@@ -20,12 +21,16 @@
 #include "platform/FaultSignals.h"
 #include "core/GameState.h"
 #include "core/LogFile.h"
+#include "core/PrintableText.h"
 #include "app/WorldKeeper.h"
 #include "script/ScriptHost.h"
 #include "core/UserFolder.h"
 #include "script/Settings.h"
 #include "demo/DemoRecorder.h"
 #include "demo/DemoReplay.h"
+#include "net/Client.h"
+#include "net/NetAddress.h"
+#include "net/NetLibrary.h"
 #include "states/IntroState.h"
 #include "states/LiveInput.h"
 #include "states/PlayState.h"
@@ -173,6 +178,33 @@ int Run(int argc, char* argv[])
         return ExitStatus::Normal;
     }
 
+    if (command.mode == RunMode::Serve)
+        return Serve(command, errors.Original());
+    // Joining: the server is named rightly, and the network can be used,
+    // before any window opens.
+    std::unique_ptr<NetLibrary> net;
+    std::unique_ptr<Client> client;
+    if (command.mode == RunMode::Join) {
+        HostPort server;
+        std::string reason;
+        if (!ParseHostPort(command.server, server, reason))
+            FatalExit(ExitStatus::Usage, "--join " + PrintableText(command.server) + ": " + reason);
+        std::string name = command.name.empty() ? TextSetting(scriptHost, "playerName", "a name") : command.name;
+        if (name.empty())
+            name = "Player";
+        if (!PlayerNameAllowed(name))
+            FatalExit(ExitStatus::Usage, "the name " + QuotedName(name) +
+                                             " is not one a player may use: 1 to 32 bytes of printable text, "
+                                             "without quotes, backslashes or spaces at its ends");
+        net = std::make_unique<NetLibrary>();
+        if (!net->Ok())
+            FatalExit(ExitStatus::NoServer, "cannot join: " + net->Reason());
+        const std::string password =
+            command.hasPassword ? command.password : TextSetting(scriptHost, "serverPassword", "the password");
+        client = std::make_unique<Client>(*net, server, name, password);
+        std::cout << "Joining " << server.host << ":" << server.port << " as " << QuotedName(name) << std::endl;
+    }
+
     GameEngine engine;
     DemoRun demo = StartDemo(command, started, engine);
     // The command line's world, else the one settings.lua names, else (the
@@ -182,6 +214,8 @@ int Run(int argc, char* argv[])
     std::string worldFile = command.worldFile.empty() ? WorldFileSetting(scriptHost) : command.worldFile;
     if (worldFile.empty() && !command.dataDir.empty() && command.mode == RunMode::Normal)
         worldFile = InstalledWorldName;
+    if (client)
+        worldFile.clear(); // the server keeps the world
     if (!worldFile.empty()) {
         keeper.Open(worldFile, demo.replay != nullptr, errors.Original());
         keeperForDisplayLoss = &keeper;
@@ -193,6 +227,7 @@ int Run(int argc, char* argv[])
         play.source = demo.replay.get();
     play.observer = demo.recorder.get();
     play.world = keeper.File();
+    play.network = client.get();
     playState.Prepare(play);
     engine.Init(settings);
     if (demo.replay) {
@@ -217,6 +252,11 @@ int Run(int argc, char* argv[])
         keeper.AfterPass();
     }
 
+    if (client) {
+        std::string line;
+        client->Leave(3000, line);
+        std::cout << line << std::endl;
+    }
     // Every clean ending saves the world first, while the map still exists.
     SetDisplayLostAction(nullptr);
     SetEarlyEndingAction(nullptr);

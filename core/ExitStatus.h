@@ -16,5 +16,8 @@ constexpr int BadWorld = 9;      // the world file cannot be used (refused at st
 constexpr int WorldHeld = 10;    // the world file is open in another running Veldmarrow
 constexpr int WorldNotSaved = 11; // the final save of the world failed
 constexpr int NoUserFolder = 12;  // the user's folder (--data-dir) could not be made, seeded or entered
+constexpr int NoNetwork = 13;     // --serve: the network could not be used (the port taken, no sockets)
+constexpr int NoServer = 14;      // --join: the server unreachable or silent, or the connection lost
+constexpr int ServerRefused = 15; // --join: the server refused (full, password, version, name)
 constexpr int SignalBase = 128;   // a fatal signal N ends with 128 + N, as shells report it
 } // namespace ExitStatus

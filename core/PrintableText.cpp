@@ -127,3 +127,10 @@ std::string JsonString(const std::string& text)
     }
     return out + "\"";
 }
+
+std::string ChecksumText(std::uint64_t checksum)
+{
+    char buffer[17];
+    std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(checksum));
+    return buffer;
+}

@@ -23,5 +23,12 @@ vsync = true
 -- from the program's working folder). --world FILE on the command line wins.
 -- worldFile = "my.world"
 
+-- Playing together (veldmarrow --serve FILE, veldmarrow --join HOST): the
+-- name you join under, and for a server the password players must give
+-- and how many may play at once (8 unless set). The command line wins.
+-- playerName = "Mirra"
+-- serverPassword = "kettle"
+-- serverPlayers = 8
+
 -- Anything printed here goes to log.txt.
 print("settings.lua: " .. screenWidth .. "x" .. screenHeight)

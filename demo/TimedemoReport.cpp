@@ -46,13 +46,6 @@ void SummariseFrames(const std::vector<double>& frameSeconds, TimedemoFigures& f
     figures.maxMs = sorted.back() * 1000;
 }
 
-std::string ChecksumText(std::uint64_t checksum)
-{
-    char buffer[17];
-    std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(checksum));
-    return buffer;
-}
-
 std::string ReportBlock(const TimedemoFigures& f)
 {
     const double fps = f.seconds > 0 ? static_cast<double>(f.frames) / f.seconds : 0;

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/PrintableText.h" // ChecksumText
+
 struct TimedemoFigures {
     std::string demoFile;
     std::string allocator;            // the heap allocator the program was built with
@@ -23,8 +25,7 @@ struct TimedemoFigures {
 // the mean of the middle two).
 void SummariseFrames(const std::vector<double>& frameSeconds, TimedemoFigures& figures);
 
-// The checksum as 16 lower-case hexadecimal digits.
-std::string ChecksumText(std::uint64_t checksum);
+
 
 // The human-readable block, several lines, each ended by a newline.
 std::string ReportBlock(const TimedemoFigures& figures);

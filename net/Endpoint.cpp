@@ -7,6 +7,7 @@
 
 #include "net/NetAddress.h"
 #include "net/NetLibrary.h"
+#include "net/Protocol.h"
 
 namespace {
 
@@ -46,6 +47,15 @@ bool Usable(const NetLibrary& net, std::string& reason)
     return net.Ok();
 }
 
+// No message of the protocol is larger than MostMessageBytes: ENet refuses
+// a larger one, and holds at most a few megabytes of any peer's unfinished
+// messages, so no peer grows the program by sending (its defaults are 32 MiB).
+void Bound(ENetHost* host)
+{
+    host->maximumPacketSize = MostMessageBytes;
+    host->maximumWaitingData = 4 * 1024 * 1024;
+}
+
 } // namespace
 
 std::unique_ptr<Endpoint> Endpoint::Listen(const NetLibrary& net, const std::string& bindHost, std::uint16_t port,
@@ -79,6 +89,7 @@ std::unique_ptr<Endpoint> Endpoint::Listen(const NetLibrary& net, const std::str
                  " (in use, or not an address of this machine)";
         return nullptr;
     }
+    Bound(host);
     return std::unique_ptr<Endpoint>(new Endpoint(host));
 }
 
@@ -91,6 +102,7 @@ std::unique_ptr<Endpoint> Endpoint::Client(const NetLibrary& net, std::string& r
         reason = "cannot open a UDP socket";
         return nullptr;
     }
+    Bound(host);
     return std::unique_ptr<Endpoint>(new Endpoint(host));
 }
 
@@ -199,5 +211,13 @@ bool Endpoint::Service(std::uint32_t timeoutMs, std::vector<NetEvent>& events, s
 void Endpoint::Disconnect(ENetPeer* peer)
 {
     if (peer != nullptr && peer->host == host)
-        enet_peer_disconnect(peer, 0);
+        enet_peer_disconnect_later(peer, 0);
+}
+
+std::string PeerAddress(const ENetPeer* peer)
+{
+    char name[64] = "";
+    if (enet_address_get_host_ip(&peer->address, name, sizeof name) != 0)
+        return "an unknown address";
+    return std::string(name) + ":" + std::to_string(peer->address.port);
 }

@@ -75,3 +75,6 @@ private:
     ENetHost* host;
     std::vector<NetEvent> pending; // arrived while Connect waited
 };
+
+// "a.b.c.d:port" of `peer`, for the log.
+std::string PeerAddress(const ENetPeer* peer);

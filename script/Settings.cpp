@@ -147,18 +147,37 @@ void LoadSettings()
     LoadSettings(scriptHost, settingsFileName, settings);
 }
 
-std::string WorldFileSetting(ScriptHost& host)
+std::string TextSetting(ScriptHost& host, const char* name, const char* what)
 {
     lua_State* L = host.state;
-    lua_getfield(L, LUA_GLOBALSINDEX, "worldFile");
-    std::string file;
+    lua_getfield(L, LUA_GLOBALSINDEX, name);
+    std::string text;
     if (lua_type(L, -1) == LUA_TSTRING) {
         std::size_t length = 0;
-        const char* text = lua_tolstring(L, -1, &length);
-        file.assign(text, length);
+        const char* value = lua_tolstring(L, -1, &length);
+        text.assign(value, length);
     } else if (!lua_isnil(L, -1)) {
-        std::cerr << "settings: worldFile must be a string (a file name); ignored" << std::endl;
+        std::cerr << "settings: " << name << " must be a string (" << what << "); ignored" << std::endl;
     }
     lua_settop(L, -2);
-    return file;
+    return text;
+}
+
+std::string WorldFileSetting(ScriptHost& host) { return TextSetting(host, "worldFile", "a file name"); }
+
+int WholeSetting(ScriptHost& host, const char* name, int low, int high)
+{
+    lua_State* L = host.state;
+    lua_getfield(L, LUA_GLOBALSINDEX, name);
+    int value = 0;
+    if (lua_type(L, -1) == LUA_TNUMBER) {
+        const lua_Number n = lua_tonumber(L, -1);
+        if (n >= low && n <= high && n == static_cast<int>(n))
+            value = static_cast<int>(n);
+    }
+    if (value == 0 && !lua_isnil(L, -1))
+        std::cerr << "settings: " << name << " must be a whole number from " << low << " to " << high << "; ignored"
+                  << std::endl;
+    lua_settop(L, -2);
+    return value;
 }

@@ -31,3 +31,13 @@ void LoadSettings();
 // empty. A value that is not a string is ignored with one line on the error
 // stream.
 std::string WorldFileSetting(ScriptHost& host);
+
+// The global `name` when it is a string, else empty; a value of another
+// type is ignored with one line on the error stream, saying it should be
+// `what`.
+std::string TextSetting(ScriptHost& host, const char* name, const char* what);
+
+// The global `name` when it is a whole number from `low` (at least 1) to
+// `high`, else 0; any other value is ignored with one line on the error
+// stream.
+int WholeSetting(ScriptHost& host, const char* name, int low, int high);

@@ -31,21 +31,29 @@ void TakeControls(const PassInput& input, FreeLookController& controller, PlayPr
     if (progress.hud)
         progress.shown = true;
 }
+VoxelEdit EditAt(EditKind kind, const VoxelHit& at, std::uint8_t type = 0)
+{
+    return {kind, static_cast<std::uint16_t>(at.x), static_cast<std::uint16_t>(at.y), static_cast<std::uint16_t>(at.z),
+            type};
+}
+
+// Makes `edit` unless the gate keeps it; true when the map changed.
+bool Make(Map& map, const VoxelEdit& edit, const EditGate& gate)
+{
+    return (!gate || gate(edit)) && ApplyEdit(map, edit);
+}
 } // namespace
 
-bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map, const DigGuard& mayDig)
+bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map, const EditGate& mayDig)
 {
     if (!digRequested || hit.x < 0)
         return false;
     digRequested = false;
-    if (mayDig && !mayDig(hit))
-        return false;
-    map.CarveSphere(hit.x, hit.y, hit.z, DigRadius);
-    return true;
+    return Make(map, EditAt(EditKind::Dig, hit), mayDig);
 }
 
 VoxelHit PlayPass(FreeLookController& controller, Map& map, const PassInput& input, PlayProgress& progress,
-                  const DigGuard& mayChange)
+                  const EditGate& mayChange)
 {
     if (input.dig)
         progress.digRequested = true;
@@ -59,11 +67,10 @@ VoxelHit PlayPass(FreeLookController& controller, Map& map, const PassInput& inp
         AllocationPurpose purpose("building");
         if ((input.actions & PickType) && hit.x >= 0)
             progress.slots.Take(map.At(hit.x, hit.y, hit.z));
-        if ((input.actions & PlaceVoxel) && MayPlace(map, front, camera.position, controller.walking) &&
-            (!mayChange || mayChange(front)))
-            built |= map.SetVoxel(front.x, front.y, front.z, progress.slots.SelectedType());
-        if ((input.actions & RemoveVoxel) && hit.x >= 0 && (!mayChange || mayChange(hit)))
-            built |= map.SetVoxel(hit.x, hit.y, hit.z, Air);
+        if ((input.actions & PlaceVoxel) && MayPlace(map, front, camera.position, controller.walking))
+            built |= Make(map, EditAt(EditKind::Place, front, progress.slots.SelectedType()), mayChange);
+        if ((input.actions & RemoveVoxel) && hit.x >= 0)
+            built |= Make(map, EditAt(EditKind::Remove, hit), mayChange);
     }
     // The outline follows what was just built or removed, in the same frame.
     if (built)

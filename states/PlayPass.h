@@ -8,6 +8,7 @@
 #include "world/Building.h"
 #include "world/PickVoxel.h"
 #include "world/PlayerPose.h"
+#include "world/VoxelEdit.h"
 
 class FreeLookController;
 class Map;
@@ -23,8 +24,10 @@ struct PlayProgress {
     bool shown = false; // they have appeared in this session (a new control, or a resumed world)
 };
 
-// Asked before each dig, placement or removal at a voxel; one it refuses is dropped.
-using DigGuard = std::function<bool(const VoxelHit&)>;
+// Asked before each dig, placement or removal: true makes it here and now;
+// false leaves it (refused for want of memory, or sent to a server, which
+// makes it and sends it back).
+using EditGate = std::function<bool(const VoxelEdit&)>;
 
 // One pass: a dig in `input` becomes pending; F switches walking, the number
 // keys and the wheel the slot, H the overlay (which any new control shows
@@ -33,12 +36,12 @@ using DigGuard = std::function<bool(const VoxelHit&)>;
 // the slot's type in front of it, Ctrl with the left button removes it, and
 // a pending dig carves there. Returns the pick after the pass's changes.
 VoxelHit PlayPass(FreeLookController& controller, Map& map, const PassInput& input, PlayProgress& progress,
-                  const DigGuard& mayChange = nullptr);
+                  const EditGate& mayChange = nullptr);
 
 // Carves a sphere of radius 4 at `hit` when a dig is pending and something
 // was hit (and `mayDig`, when given, allows it), clearing the request; a
 // request without a hit stays pending. Returns true when it carved.
-bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map, const DigGuard& mayDig = nullptr);
+bool DigIfRequested(bool& digRequested, const VoxelHit& hit, Map& map, const EditGate& mayDig = nullptr);
 
 
 // The pose play is in, as a world keeps it.

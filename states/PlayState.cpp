@@ -4,9 +4,11 @@
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 
+#include <algorithm>
 #include <iostream>
 
 #include "core/FaultHandler.h"
+#include "net/Client.h"
 #include "core/FrameTimer.h"
 #include "core/PrintableText.h"
 #include "core/GameEngine.h"
@@ -23,6 +25,7 @@
 #include "demo/TimedemoReport.h"
 #include "world/BasicMapGenerator.h"
 #include "world/Map.h"
+#include "world/WalkingBody.h"
 #include "world/WorldFile.h"
 
 #ifndef GL_MULTISAMPLE
@@ -32,6 +35,9 @@
 PlayState playState;
 
 PlaySetup::PlaySetup() : source(&livePassSource) {}
+
+// Joining gives up when the server is silent this long.
+constexpr std::uint32_t JoinSilenceMs = 10000;
 
 const std::uint8_t SelectionEdges[24] = {0, 1, 1, 2, 2, 3, 3, 0, 0, 4, 1, 5, 2, 6, 3, 7, 4, 5, 5, 6, 6, 7, 7, 4};
 
@@ -58,8 +64,12 @@ void PlayState::Init()
     digsRefused = false;
     // A kept world gives the seed; a demo replayed in it is checked against it below.
     PlayerPose start;
-    const unsigned seed = setup.world ? setup.world->Facts().seed : setup.source->SeedForWorld();
-    {
+    const unsigned seed = setup.network ? JoinServer()
+                          : setup.world ? setup.world->Facts().seed
+                                        : setup.source->SeedForWorld();
+    if (setup.network) {
+        map = setup.network->World();
+    } else {
         AllocationPurpose purpose("generating the terrain");
         map = new Map(new BasicMapGenerator(StandardRandom(), seed));
     }
@@ -81,7 +91,8 @@ void PlayState::Init()
             FatalExit(ExitStatus::BadDemo, reason);
         }
         // A demo starts where it was recorded; a kept world where it was left.
-        if (!setup.source->StartPose(start) && !(setup.world && setup.world->StoredPose(start)))
+        if (!setup.source->StartPose(start) && !(setup.world && setup.world->StoredPose(start)) &&
+            !(setup.network && setup.network->StoredPose(start)))
             start = StartPose();
         if (setup.observer)
             setup.observer->WorldBuilt(seed, *map, size.w, size.h, start);
@@ -122,7 +133,14 @@ void PlayState::Cleanup()
     }
     delete camera;
     camera = nullptr;
-    delete map;
+    if (setup.network && map && renderer) {
+        // The server's world outlives play (its last edits come while
+        // leaving): the renderer stops following it.
+        auto& list = map->observers;
+        list.erase(std::remove(list.begin(), list.end(), static_cast<MapChangeObserver*>(renderer)), list.end());
+    } else {
+        delete map;
+    }
     map = nullptr;
     delete renderer;
     renderer = nullptr;
@@ -158,12 +176,55 @@ void PlayState::Update(GameEngine* game)
         return;
     frameTimer.Tick();
     std::cout << "timeGetTime delta: " << frameTimer.delta << std::endl;
-    hit = PlayPass(*controller, *map, passInput, progress, [this](const VoxelHit& at) { return RoomToDig(at); });
+    hit = PlayPass(*controller, *map, passInput, progress, [this](const VoxelEdit& edit) { return MayEdit(edit); });
     if (setup.world)
         setup.world->KeepPose(CurrentPose(*controller, progress));
     if (setup.observer)
         setup.observer->PassPlayed(passInput);
     passInput = PassInput();
+    if (setup.network && !PumpServer(game))
+        game->Quit();
+}
+
+unsigned PlayState::JoinServer()
+{
+    std::string reason;
+    bool refused = false;
+    if (!setup.network->Join(JoinSilenceMs, reason, refused))
+        FatalExit(refused ? ExitStatus::ServerRefused : ExitStatus::NoServer, reason);
+    PlayerPose left;
+    std::cout << "Joined the server as player " << setup.network->Player() << ": seed " << setup.network->Seed()
+              << ", " << setup.network->ChunksReceived() << " changed chunks, starting "
+              << (setup.network->StoredPose(left) ? "where this name left" : "at the usual start") << std::endl;
+    return setup.network->Seed();
+}
+
+bool PlayState::PumpServer(GameEngine*)
+{
+    std::string ending;
+    bool farewell = false;
+    const bool going = setup.network->Pump(CurrentPose(*controller, progress), ending, farewell);
+    for (const std::string& line : setup.network->TakeLog())
+        std::cout << line << std::endl;
+    if (going)
+        return true;
+    if (!farewell)
+        FatalExit(ExitStatus::NoServer, ending);
+    // The server stopped: the session ends as Escape would end it.
+    std::cout << "Veldmarrow: " << ending << std::endl;
+    std::cerr << "Veldmarrow: " << ending << std::endl;
+    return false;
+}
+
+bool PlayState::MayEdit(const VoxelEdit& edit)
+{
+    if (!RoomToDig({edit.x, edit.y, edit.z}))
+        return false;
+    if (setup.network) {
+        setup.network->Request(edit);
+        return false;
+    }
+    return true;
 }
 
 bool PlayState::RoomToDig(const VoxelHit& at)
@@ -197,7 +258,8 @@ void SetPlayDrawingState(int width, int height)
         glEnable(GL_MULTISAMPLE);
 }
 
-void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& hit, const SlotRow* slots)
+void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& hit, const SlotRow* slots,
+                   const std::vector<BodyBox>* bodies)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     {
@@ -213,6 +275,8 @@ void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& 
         glDrawElements(GL_LINES, 24, GL_UNSIGNED_BYTE, SelectionEdges);
         glDisableClientState(GL_VERTEX_ARRAY);
     }
+    if (bodies)
+        DrawBodies(*bodies);
     if (slots) {
         const VideoSize size = CurrentVideoSize();
         DrawOverlay(size.w, size.h, *slots);
@@ -222,7 +286,18 @@ void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& 
 
 void PlayState::Draw(GameEngine* game)
 {
-    DrawPlayFrame(*renderer, *camera, hit, progress.hud ? &progress.slots : nullptr);
+    std::vector<BodyBox> bodies;
+    if (setup.network)
+        for (const OtherBody& other : setup.network->Others()) {
+            BodyBox box;
+            // Poses are the eyes, walking or flying; the box stands below them.
+            box.feet[0] = other.pose.position[0];
+            box.feet[1] = other.pose.position[1];
+            box.feet[2] = other.pose.position[2] - EyeHeight;
+            BodyColour(other.player, box.colour);
+            bodies.push_back(box);
+        }
+    DrawPlayFrame(*renderer, *camera, hit, progress.hud ? &progress.slots : nullptr, setup.network ? &bodies : nullptr);
     if (setup.source->PassDrawn(passPlayed) == PassStep::Stop)
         game->Quit();
 }

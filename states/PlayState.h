@@ -4,14 +4,17 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "core/GameState.h"
 #include "demo/PassInput.h"
 #include "demo/PassSource.h"
+#include "render/Bodies.h"
 #include "states/PlayPass.h"
 #include "world/PickVoxel.h"
 
 class WorldFile;
+class Client;
 class Map;
 class Camera;
 class FreeLookController;
@@ -26,6 +29,10 @@ struct PlaySetup {
     // Set when play is in a kept world: the terrain is built from its seed
     // and its saved chunks. Null otherwise.
     WorldFile* world = nullptr;
+    // Set when play is joined to a server: the world comes from it (when
+    // play begins), edits go to it and come back from it, and the other
+    // players are drawn. Null otherwise.
+    Client* network = nullptr;
 
     // The player's own input, nothing watching, no kept world.
     PlaySetup();
@@ -66,6 +73,14 @@ private:
 
     // Whether memory holds the lists a dig at `at` rebuilds; says so when not.
     bool RoomToDig(const VoxelHit& at);
+    // Play's gate for each edit: made here, refused for want of memory, or
+    // sent to the server.
+    bool MayEdit(const VoxelEdit& edit);
+    // Joins the server: the world's seed, or the run ends with the reason.
+    unsigned JoinServer();
+    // Once a pass when joined: the pose out, the server's edits in; false
+    // when the session has ended (said, and the run's status set).
+    bool PumpServer(GameEngine* game);
 };
 
 extern PlayState playState;
@@ -84,4 +99,6 @@ void SetPlayDrawingState(int width, int height);
 // draws the terrain (rebuilding what was dug or built), outlines `hit` when
 // it is a voxel (x >= 0), draws the crosshair and `slots` over it when
 // given, and swaps the buffers.
-void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& hit, const SlotRow* slots = nullptr);
+// `bodies`, when given, are other players, drawn after the outline.
+void DrawPlayFrame(MapRenderer& renderer, const Camera& camera, const VoxelHit& hit, const SlotRow* slots = nullptr,
+                   const std::vector<BodyBox>* bodies = nullptr);

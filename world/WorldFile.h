@@ -47,6 +47,8 @@ public:
     const WorldFacts& Facts() const { return facts; }
     const std::string& Path() const { return path; }
     std::size_t StoredChunks() const { return storedCount; }
+    // Per chunk number: whether the file stores that chunk.
+    const std::vector<bool>& StoredSet() const { return stored; }
 
     // Puts the stored chunks over `map`, freshly generated from the seed,
     // and checks the result against the stored checksum. With ReadWrite the
