@@ -1,8 +1,8 @@
 // Fuzzes the network message decoder with arbitrary bytes, as a server and
 // as a player receive them. Nothing may crash, hang or read out of bounds;
 // a refused message says why; an accepted one encodes back to exactly the
-// same bytes (a refusal's text may come back escaped), so the decoder
-// accepts nothing the encoder would not write.
+// same bytes, so the decoder accepts nothing the encoder would not write (a
+// refusal's text comes back escaped, as one printable line).
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -22,9 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const std::vector<std::uint8_t> again = Encode(message);
         if (message.type == MessageType::Refusal) {
-            Message back;
-            if (!Decode(again.data(), again.size(), from, back, reason) || back.text != message.text)
-                std::abort();
+            // Shown to the player as one line: no control characters.
+            for (const char c : message.text)
+                if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+                    std::abort();
         } else if (again != std::vector<std::uint8_t>(data, data + size)) {
             std::abort();
         }

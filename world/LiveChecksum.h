@@ -7,7 +7,7 @@
 
 #include "world/Map.h"
 
-class LiveChecksum : private MapChangeObserver {
+class LiveChecksum final : private MapChangeObserver {
 public:
     // Follows `map` from now on (it must outlive this); hashes every chunk.
     explicit LiveChecksum(Map& map);
