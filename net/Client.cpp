@@ -106,6 +106,13 @@ bool Client::Join(std::uint32_t silenceMs, std::string& reason, bool& refused)
     return true;
 }
 
+void Client::Traffic(std::uint64_t& sent, std::uint64_t& received) const
+{
+    sent = received = 0;
+    if (endpoint)
+        endpoint->Traffic(sent, received);
+}
+
 void Client::Request(const VoxelEdit& edit) { requests.push_back(edit); }
 
 bool Client::Pump(const PlayerPose& pose, std::string& ending, bool& farewell)

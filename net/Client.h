@@ -53,6 +53,8 @@ public:
     bool Pump(const PlayerPose& pose, std::string& ending, bool& farewell);
     // The other players, placed for this moment.
     std::vector<OtherBody> Others() const;
+    // Bytes sent to and received from the server so far.
+    void Traffic(std::uint64_t& sent, std::uint64_t& received) const;
     // Lines for the log (others joining and leaving), emptied by taking.
     std::vector<std::string> TakeLog() { return logic.TakeLog(); }
 

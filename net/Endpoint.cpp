@@ -214,6 +214,12 @@ void Endpoint::Disconnect(ENetPeer* peer)
         enet_peer_disconnect_later(peer, 0);
 }
 
+void Endpoint::Traffic(std::uint64_t& sent, std::uint64_t& received) const
+{
+    sent = host->totalSentData;
+    received = host->totalReceivedData;
+}
+
 std::string PeerAddress(const ENetPeer* peer)
 {
     char name[64] = "";

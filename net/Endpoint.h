@@ -66,6 +66,10 @@ public:
     // ran out); false with the reason when the socket failed.
     bool Service(std::uint32_t timeoutMs, std::vector<NetEvent>& events, std::string& reason);
 
+    // Bytes this endpoint has sent and received since it was made, ENet's
+    // headers included.
+    void Traffic(std::uint64_t& sent, std::uint64_t& received) const;
+
     // Asks `peer` (one of this endpoint's) to end its connection once what is
     // queued for it is sent; its Disconnect event comes from a later Service.
     void Disconnect(ENetPeer* peer);

@@ -2,15 +2,19 @@
 two players in windows of their own dig and build in one world; each ends
 with the server's checksum, the server's file keeps both players' edits
 and where they stood, and a returning name starts where it left. A player
-killed mid-session leaves the other playing."""
+killed mid-session, or datagrams from nowhere, leave the other playing."""
 import os
+import random
 import re
 import shutil
 import signal
 import socket
 import sqlite3
 
-from harness import TIMEOUT, WINDOWS, DisplayPerTest, Program, VirtualDisplay, make_workdir, settings_text, wait_for
+import unittest
+
+from harness import (LINUX_BUILD, TIMEOUT, WINDOWS, DisplayPerTest, Program, VirtualDisplay, make_workdir,
+                     settings_text, wait_for)
 
 SETTINGS = settings_text(480, 360)
 SEED = {"VELDMARROW_SEED": "20261211"}
@@ -44,8 +48,11 @@ class NetworkTest(DisplayPerTest):
         self.addCleanup(self.second.stop)
 
     def serve(self):
+        # Under Wine, the server is the Linux build's: a Linux server with a
+        # Windows player, as a home network may have them.
+        linux = dict(binary=os.path.join(LINUX_BUILD, "veldmarrow"), runner=[]) if WINDOWS else {}
         server = Program(None, workdir=self.folder, env=SEED, args=["--serve", "shared.world", "--port",
-                                                                     str(self.port)])
+                                                                     str(self.port)], **linux)
         self.addCleanup(server.close)
         line_starting(server, "Serving world ")
         return server
@@ -70,6 +77,22 @@ class NetworkTest(DisplayPerTest):
         mine, theirs = re.match(r"Left the server: world checksum (\w+), the server's (\w+)", left).groups()
         self.assertEqual(mine, theirs, left)
         return mine
+
+    @unittest.skipUnless(WINDOWS and LINUX_BUILD, "a Windows player with a Linux server (Windows stage)")
+    def test_a_windows_player_builds_in_a_linux_servers_world(self):
+        server = self.serve()
+        p = self.join(self.display, "Mirra")
+        p.hold("space", 100)
+        p.look(0, 1300, max_step=60)
+        p.key("5")
+        p.display.run("xdotool", "click", "3")
+        p.wait_frames(5)
+        self.assertEqual(self.leave(p), self.stop(server))
+        db = sqlite3.connect("file:%s?mode=ro" % os.path.join(self.folder, "shared.world"), uri=True)
+        try:
+            self.assertEqual(db.execute("SELECT name FROM named_player").fetchall(), [("Mirra", )])
+        finally:
+            db.close()
 
     def test_two_players_share_one_world_that_the_server_keeps(self):
         server = self.serve()
@@ -110,7 +133,7 @@ class NetworkTest(DisplayPerTest):
         self.leave(again)
         self.stop(server)
 
-    def test_a_player_killed_mid_session_leaves_the_other_playing(self):
+    def test_a_killed_player_and_random_datagrams_leave_the_other_playing(self):
         server = self.serve()
         mirra = self.join(self.display, "Mirra")
         tovi = self.join(self.second, "Tovi")
@@ -118,6 +141,12 @@ class NetworkTest(DisplayPerTest):
         tovi.process.kill()
         tovi.process.wait()
         line_starting(mirra, "Player left: Tovi")
+        # Whatever arrives at the port from elsewhere is no connection.
+        rng = random.Random(20261211)
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+            for n in range(2000):
+                s.sendto(bytes(rng.randrange(256) for _ in range(rng.randrange(1, 1400))), ("127.0.0.1", self.port))
+        self.assertIsNone(server.process.poll())
         mirra.dig(10)
         mirra.wait_frames(5)
         self.assertEqual(self.leave(mirra), self.stop(server))
