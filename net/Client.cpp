@@ -36,7 +36,7 @@ float YawBetween(float a, float b, float t)
 } // namespace
 
 Client::Client(const NetLibrary& net, const HostPort& server, const std::string& name, const std::string& password)
-    : net(net), server(server), logic(name, password)
+    : net(net), server(server), name(name), password(password), logic(std::make_unique<ClientLogic>(name, password))
 {
 }
 
@@ -51,7 +51,7 @@ bool Client::Take(std::uint32_t waitMs, std::string& why)
         if (e.peer != peer)
             continue;
         if (e.type == NetEvent::Type::Receive)
-            logic.Received(e.bytes.data(), e.bytes.size(), Now());
+            logic->Received(e.bytes.data(), e.bytes.size(), Now());
         else if (e.type == NetEvent::Type::Disconnect) {
             connectionLost = true;
             why = "the server closed the connection";
@@ -64,6 +64,15 @@ bool Client::Take(std::uint32_t waitMs, std::string& why)
 bool Client::Join(std::uint32_t silenceMs, std::string& reason, bool& refused)
 {
     refused = false;
+    // A join after a lost connection starts afresh: a new world, a new socket.
+    if (endpoint) {
+        peer = nullptr;
+        endpoint.reset();
+        logic = std::make_unique<ClientLogic>(name, password);
+        requests.clear();
+        sentPose = false;
+        connectionLost = false;
+    }
     const std::string where = server.host + ":" + std::to_string(server.port);
     endpoint = Endpoint::Client(net, reason);
     if (!endpoint)
@@ -73,18 +82,18 @@ bool Client::Join(std::uint32_t silenceMs, std::string& reason, bool& refused)
         reason = "cannot reach the server at " + where + ": " + reason;
         return false;
     }
-    const std::vector<std::uint8_t> hello = logic.Hello();
+    const std::vector<std::uint8_t> hello = logic->Hello();
     if (!endpoint->Send(peer, NetChannel::Reliable, hello.data(), hello.size(), reason))
         return false;
     std::size_t heard = 0;
     Clock::time_point lastHeard = Clock::now();
-    while (logic.Now() != ClientLogic::State::Playing) {
+    while (logic->Now() != ClientLogic::State::Playing) {
         std::string why;
         const bool open = Take(20, why);
-        if (logic.Now() == ClientLogic::State::Ended) {
-            refused = logic.Refused();
+        if (logic->Now() == ClientLogic::State::Ended) {
+            refused = logic->Refused();
             reason = "the server at " + where + (refused ? " refused: " : " ") +
-                     (refused ? logic.Ending().substr(std::string("the server refused: ").size()) : logic.Ending());
+                     (refused ? logic->Ending().substr(std::string("the server refused: ").size()) : logic->Ending());
             return false;
         }
         if (!open) {
@@ -92,14 +101,14 @@ bool Client::Join(std::uint32_t silenceMs, std::string& reason, bool& refused)
             return false;
         }
         // Each chunk batch that comes counts as the server speaking.
-        const std::size_t now = logic.ChunksReceived() + (logic.Now() == ClientLogic::State::Greeting ? 0 : 1);
+        const std::size_t now = logic->ChunksReceived() + (logic->Now() == ClientLogic::State::Greeting ? 0 : 1);
         if (now != heard) {
             heard = now;
             lastHeard = Clock::now();
         }
         if (Clock::now() - lastHeard > std::chrono::milliseconds(silenceMs)) {
             reason = "the server at " + where + " fell silent for " + std::to_string(silenceMs / 1000) +
-                     " seconds while " + (logic.Now() == ClientLogic::State::Greeting ? "greeting" : "sending the world");
+                     " seconds while " + (logic->Now() == ClientLogic::State::Greeting ? "greeting" : "sending the world");
             return false;
         }
     }
@@ -133,11 +142,11 @@ bool Client::Pump(const PlayerPose& pose, std::string& ending, bool& farewell)
         lastPoseAt = now;
     }
     const bool open = Take(0, why);
-    if (logic.Now() == ClientLogic::State::Ended) {
-        farewell = logic.Farewelled();
-        ending = farewell ? "the server stopped: world checksum " + ChecksumText(logic.Checksum()) +
-                                ", the server's " + ChecksumText(logic.ServerChecksum())
-                          : logic.Ending();
+    if (logic->Now() == ClientLogic::State::Ended) {
+        farewell = logic->Farewelled();
+        ending = farewell ? "the server stopped: world checksum " + ChecksumText(logic->Checksum()) +
+                                ", the server's " + ChecksumText(logic->ServerChecksum())
+                          : logic->Ending();
         return false;
     }
     if (!open) {
@@ -151,7 +160,7 @@ std::vector<OtherBody> Client::Others() const
 {
     const double now = Now();
     std::vector<OtherBody> bodies;
-    for (const auto& [id, o] : logic.Others()) {
+    for (const auto& [id, o] : logic->Others()) {
         if (!o.placed)
             continue;
         // From the last pose to the newest over the time they came apart,
@@ -172,17 +181,17 @@ void Client::Leave(std::uint32_t waitMs, std::string& line)
     if (!endpoint || peer == nullptr)
         return;
     std::string why;
-    if (!connectionLost && logic.Now() == ClientLogic::State::Playing) {
+    if (!connectionLost && logic->Now() == ClientLogic::State::Playing) {
         const std::vector<std::uint8_t> bytes = ClientLogic::LeavingMessage();
         endpoint->Send(peer, NetChannel::Reliable, bytes.data(), bytes.size(), why);
         const Clock::time_point until = Clock::now() + std::chrono::milliseconds(waitMs);
-        while (logic.Now() == ClientLogic::State::Playing && Clock::now() < until && Take(20, why)) {
+        while (logic->Now() == ClientLogic::State::Playing && Clock::now() < until && Take(20, why)) {
         }
     }
-    const std::uint64_t mine = logic.Checksum();
-    if (logic.Farewelled())
+    const std::uint64_t mine = logic->Checksum();
+    if (logic->Farewelled())
         line = "Left the server: world checksum " + ChecksumText(mine) + ", the server's " +
-               ChecksumText(logic.ServerChecksum()) + (mine == logic.ServerChecksum() ? " (equal)" : " (DIFFERENT)");
+               ChecksumText(logic->ServerChecksum()) + (mine == logic->ServerChecksum() ? " (equal)" : " (DIFFERENT)");
     else
         line = "Left the server without its farewell: world checksum " + ChecksumText(mine);
     if (!connectionLost) {

@@ -29,7 +29,8 @@ public:
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
 
-    // Connects, greets and takes the world: true once it is built and
+    // Connects, greets and takes the world (again, after a lost connection:
+    // the world in play before is then gone): true once it is built and
     // agrees with the server's checksum. False with the reason, and
     // `refused` when the server refused (otherwise it could not be reached,
     // fell silent for `silenceMs`, or sent something wrong).
@@ -37,11 +38,11 @@ public:
 
     // The world in play (the client's: play never changes it, the server's
     // edits do), its seed, and the pose the server kept for the name.
-    Map* World() { return logic.World(); }
-    std::uint32_t Seed() const { return logic.Seed(); }
-    bool StoredPose(PlayerPose& pose) const { return logic.StoredPose(pose); }
-    std::uint16_t Player() const { return logic.Player(); }
-    std::size_t ChunksReceived() const { return logic.ChunksReceived(); }
+    Map* World() { return logic->World(); }
+    std::uint32_t Seed() const { return logic->Seed(); }
+    bool StoredPose(PlayerPose& pose) const { return logic->StoredPose(pose); }
+    std::uint16_t Player() const { return logic->Player(); }
+    std::size_t ChunksReceived() const { return logic->ChunksReceived(); }
 
     // An edit play asks for: sent at the next Pump; made when the server
     // sends it back.
@@ -56,7 +57,7 @@ public:
     // Bytes sent to and received from the server so far.
     void Traffic(std::uint64_t& sent, std::uint64_t& received) const;
     // Lines for the log (others joining and leaving), emptied by taking.
-    std::vector<std::string> TakeLog() { return logic.TakeLog(); }
+    std::vector<std::string> TakeLog() { return logic->TakeLog(); }
 
     // Ends the session: tells the server, waits up to `waitMs` for its
     // farewell, and says in `line` whether the world checksums agree.
@@ -65,7 +66,8 @@ public:
 private:
     const NetLibrary& net;
     HostPort server;
-    ClientLogic logic;
+    std::string name, password;
+    std::unique_ptr<ClientLogic> logic;
     std::unique_ptr<Endpoint> endpoint;
     ENetPeer* peer = nullptr;
     std::vector<VoxelEdit> requests;

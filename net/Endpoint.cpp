@@ -11,6 +11,11 @@
 
 namespace {
 
+// A peer that stops answering is given up after 3 to 10 seconds (ENet's
+// own are 5 to 30): a player sees a crashed server soon, and a server
+// frees a vanished player's name soon.
+void KeepTimeouts(ENetPeer* peer) { enet_peer_timeout(peer, 0, 3000, 10000); }
+
 constexpr std::size_t ChannelCount = 2;
 
 // ENet's event as ours; a received packet is copied out and destroyed here,
@@ -22,6 +27,7 @@ NetEvent Convert(const ENetEvent& e)
     switch (e.type) {
     case ENET_EVENT_TYPE_CONNECT:
         out.type = NetEvent::Type::Connect;
+        KeepTimeouts(e.peer);
         break;
     case ENET_EVENT_TYPE_DISCONNECT:
         out.type = NetEvent::Type::Disconnect;
@@ -134,6 +140,7 @@ ENetPeer* Endpoint::Connect(const std::string& hostPort, std::uint32_t timeoutMs
         reason = "no free connection to reach " + server + " with";
         return nullptr;
     }
+    KeepTimeouts(peer);
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (Clock::time_point now = Clock::now(); now < deadline; now = Clock::now()) {

@@ -12,6 +12,7 @@
 #include "core/FrameTimer.h"
 #include "core/PrintableText.h"
 #include "core/GameEngine.h"
+#include "platform/Clock.h"
 #include "platform/Memory.h"
 #include "render/Camera.h"
 #include "render/ListMemory.h"
@@ -38,6 +39,8 @@ PlaySetup::PlaySetup() : source(&livePassSource) {}
 
 // Joining gives up when the server is silent this long.
 constexpr std::uint32_t JoinSilenceMs = 10000;
+// After a lost connection, joining again is tried this long.
+constexpr std::uint32_t RejoinMs = 40000;
 
 const std::uint8_t SelectionEdges[24] = {0, 1, 1, 2, 2, 3, 3, 0, 0, 4, 1, 5, 2, 6, 3, 7, 4, 5, 5, 6, 6, 7, 7, 4};
 
@@ -190,8 +193,16 @@ unsigned PlayState::JoinServer()
 {
     std::string reason;
     bool refused = false;
-    if (!setup.network->Join(JoinSilenceMs, reason, refused))
-        FatalExit(refused ? ExitStatus::ServerRefused : ExitStatus::NoServer, reason);
+    // After a lost connection, tries again for a while: a server restarted
+    // after a crash takes seconds, and one that lost sight of us keeps our
+    // name until its connection times out.
+    const std::uint32_t until = SystemMilliseconds() + (rejoining ? RejoinMs : 0);
+    while (!setup.network->Join(JoinSilenceMs, reason, refused)) {
+        if (!rejoining || static_cast<std::int32_t>(SystemMilliseconds() - until) >= 0)
+            FatalExit(refused ? ExitStatus::ServerRefused : ExitStatus::NoServer, reason);
+        std::cout << "Joining again failed: " << reason << std::endl;
+        SDL_Delay(500);
+    }
     PlayerPose left;
     std::cout << "Joined the server as player " << setup.network->Player() << ": seed " << setup.network->Seed()
               << ", " << setup.network->ChunksReceived() << " changed chunks, starting "
@@ -208,8 +219,16 @@ bool PlayState::PumpServer(GameEngine*)
         std::cout << line << std::endl;
     if (going)
         return true;
-    if (!farewell)
-        FatalExit(ExitStatus::NoServer, ending);
+    if (!farewell) {
+        // The world is the server's: play goes on in it once joined again.
+        std::cout << "Veldmarrow: " << ending << "; joining again" << std::endl;
+        std::cerr << "Veldmarrow: " << ending << "; joining again" << std::endl;
+        Cleanup();
+        rejoining = true;
+        Init();
+        rejoining = false;
+        return true;
+    }
     // The server stopped: the session ends as Escape would end it.
     std::cout << "Veldmarrow: " << ending << std::endl;
     std::cerr << "Veldmarrow: " << ending << std::endl;

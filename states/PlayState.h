@@ -70,6 +70,8 @@ private:
     PlaySetup setup;
     // F and H held down: their repeats are not presses.
     unsigned heldToggles = 0;
+    // Joining the server again after the connection was lost.
+    bool rejoining = false;
 
     // Whether memory holds the lists a dig at `at` rebuilds; says so when not.
     bool RoomToDig(const VoxelHit& at);

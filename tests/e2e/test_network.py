@@ -10,6 +10,7 @@ import shutil
 import signal
 import socket
 import sqlite3
+import zlib
 
 import unittest
 
@@ -18,6 +19,7 @@ from harness import (LINUX_BUILD, TIMEOUT, WINDOWS, DisplayPerTest, Program, Vir
 
 SETTINGS = settings_text(480, 360)
 SEED = {"VELDMARROW_SEED": "20261211"}
+PLANKS = 5
 
 
 def free_udp_port():
@@ -150,6 +152,29 @@ class NetworkTest(DisplayPerTest):
         mirra.dig(10)
         mirra.wait_frames(5)
         self.assertEqual(self.leave(mirra), self.stop(server))
+
+    def test_a_server_killed_and_started_again_keeps_what_it_saved_and_its_player_joins_again(self):
+        server = self.serve()
+        mirra = self.join(self.display, "Mirra")
+        mirra.hold("space", 200)
+        mirra.look(0, 1300, max_step=60)
+        mirra.key("5")
+        mirra.display.run("xdotool", "click", "3")
+        line_starting(server, "World saved: ")  # the placement is committed
+        server.process.kill()
+        server.process.wait()
+        server = self.serve()
+        line_starting(mirra, "Veldmarrow: the connection to the server was lost")
+        wait_for(lambda: len([l for l in mirra.log() if l.startswith("Joined the server as player ")]) == 2,
+                 TIMEOUT, what="joining again")
+        mirra.wait_frames(5)
+        self.assertEqual(self.leave(mirra), self.stop(server))
+        db = sqlite3.connect("file:%s?mode=ro" % os.path.join(self.folder, "shared.world"), uri=True)
+        try:
+            blobs = [zlib.decompress(b) for (b, ) in db.execute("SELECT voxels FROM chunk")]
+        finally:
+            db.close()
+        self.assertTrue(any(PLANKS in blob for blob in blobs), "the committed placement was lost")
 
     def test_refusals_end_the_join_with_their_status_and_reason(self):
         # Nobody serves the port: unreachable, within seconds.
