@@ -124,7 +124,8 @@ int Serve(const CommandLine& command, std::streambuf* terminal)
         }
         for (const Drop& drop : logic.TakeDrops()) {
             const auto peer = peers.find(drop.who);
-            Say(terminal, "Dropped connection " + std::to_string(drop.who) + ": " + PrintableText(drop.reason));
+            Say(terminal, std::string(drop.refused ? "Refused connection " : "Dropped connection ") +
+                              std::to_string(drop.who) + ": " + PrintableText(drop.reason));
             if (peer != peers.end())
                 endpoint->Disconnect(peer->second);
         }

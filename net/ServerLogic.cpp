@@ -63,7 +63,7 @@ void ServerLogic::Refuse(ConnectionId who, RefusalReason reason, const std::stri
     SendTo(who, m);
     Connection& c = connections[who];
     c.dropped = true;
-    drops.push_back({who, logged});
+    drops.push_back({who, logged, true});
 }
 
 void ServerLogic::DropConnection(ConnectionId who, Connection& c, const std::string& reason)
@@ -269,8 +269,12 @@ void ServerLogic::Received(ConnectionId who, const std::uint8_t* data, std::size
         }
         c.pose = m.pose;
         c.hasPose = true;
-        poses[c.name] = m.pose;
-        moved[c.name] = m.pose;
+        // A world keeps at most MostNamedPlayers names: past that, a new
+        // name plays but is not remembered.
+        if (poses.size() < MostNamedPlayers || poses.count(c.name) != 0) {
+            poses[c.name] = m.pose;
+            moved[c.name] = m.pose;
+        }
         Message at;
         at.type = MessageType::PlayerMoved;
         at.player = c.player;

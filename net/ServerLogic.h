@@ -40,7 +40,8 @@ struct Outgoing {
 
 struct Drop {
     ConnectionId who;
-    std::string reason; // for the server's log
+    std::string reason;   // for the server's log
+    bool refused = false; // refused at its greeting (rather than dropped)
 };
 
 class ServerLogic {

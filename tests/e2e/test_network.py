@@ -193,6 +193,6 @@ class NetworkTest(DisplayPerTest):
         twin.key("x")
         self.assertEqual(twin.wait_exit(), 15)
         self.assertIn("refused: a player named Mirra is playing", twin.errors()[-1])
-        line_starting(server, "Dropped connection ")
+        self.assertIn("the name Mirra is in use", line_starting(server, "Refused connection "))
         self.leave(mirra)
         self.stop(server)
