@@ -33,17 +33,32 @@ const char* const Schema =
     " voxels BLOB NOT NULL);";
 
 // Format 2's table: where the player stands, one row.
+// A pose's columns, as the player's row and a served world's rows hold them.
+#define POSE_COLUMNS                                                                                                   \
+    " x REAL NOT NULL,"                                                                                                \
+    " y REAL NOT NULL,"                                                                                                \
+    " z REAL NOT NULL,"                                                                                                \
+    " yaw REAL NOT NULL,"                                                                                              \
+    " pitch REAL NOT NULL,"                                                                                            \
+    " walking INTEGER NOT NULL,"                                                                                       \
+    " selected INTEGER NOT NULL,"                                                                                      \
+    " hud INTEGER NOT NULL);"
+
 const char* const PlayerTable =
     "CREATE TABLE player ("
     " id INTEGER PRIMARY KEY CHECK (id = 1),"
-    " x REAL NOT NULL,"
-    " y REAL NOT NULL,"
-    " z REAL NOT NULL,"
-    " yaw REAL NOT NULL,"
-    " pitch REAL NOT NULL,"
-    " walking INTEGER NOT NULL,"
-    " selected INTEGER NOT NULL,"
-    " hud INTEGER NOT NULL);";
+    POSE_COLUMNS;
+
+// Binds `pose` to the eight parameters of `put` from `first` on.
+void BindPose(sqlite3_stmt* put, int first, const PlayerPose& pose)
+{
+    const float real[5] = {pose.position[0], pose.position[1], pose.position[2], pose.yaw, pose.pitch};
+    for (int i = 0; i < 5; ++i)
+        sqlite3_bind_double(put, first + i, real[i]);
+    sqlite3_bind_int(put, first + 5, pose.walking ? 1 : 0);
+    sqlite3_bind_int(put, first + 6, pose.slot);
+    sqlite3_bind_int(put, first + 7, pose.hud ? 1 : 0);
+}
 
 // Writes `pose` as the player's row.
 bool PutPose(sqlite3* db, const PlayerPose& pose)
@@ -51,12 +66,7 @@ bool PutPose(sqlite3* db, const PlayerPose& pose)
     Sql::Statement put(db, "INSERT OR REPLACE INTO player VALUES (1, ?, ?, ?, ?, ?, ?, ?, ?)");
     if (!put.Ok())
         return false;
-    const float real[5] = {pose.position[0], pose.position[1], pose.position[2], pose.yaw, pose.pitch};
-    for (int i = 0; i < 5; ++i)
-        sqlite3_bind_double(*put, i + 1, real[i]);
-    sqlite3_bind_int(*put, 6, pose.walking ? 1 : 0);
-    sqlite3_bind_int(*put, 7, pose.slot);
-    sqlite3_bind_int(*put, 8, pose.hud ? 1 : 0);
+    BindPose(*put, 1, pose);
     return put.Step() == SQLITE_DONE;
 }
 
@@ -64,14 +74,7 @@ bool PutPose(sqlite3* db, const PlayerPose& pose)
 const char* const NamedPlayerTable =
     "CREATE TABLE IF NOT EXISTS named_player ("
     " name TEXT PRIMARY KEY NOT NULL,"
-    " x REAL NOT NULL,"
-    " y REAL NOT NULL,"
-    " z REAL NOT NULL,"
-    " yaw REAL NOT NULL,"
-    " pitch REAL NOT NULL,"
-    " walking INTEGER NOT NULL,"
-    " selected INTEGER NOT NULL,"
-    " hud INTEGER NOT NULL);";
+    POSE_COLUMNS;
 
 bool PutNamedPose(sqlite3* db, const std::string& name, const PlayerPose& pose)
 {
@@ -79,12 +82,7 @@ bool PutNamedPose(sqlite3* db, const std::string& name, const PlayerPose& pose)
     if (!put.Ok())
         return false;
     sqlite3_bind_text(*put, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
-    const float real[5] = {pose.position[0], pose.position[1], pose.position[2], pose.yaw, pose.pitch};
-    for (int i = 0; i < 5; ++i)
-        sqlite3_bind_double(*put, i + 2, real[i]);
-    sqlite3_bind_int(*put, 7, pose.walking ? 1 : 0);
-    sqlite3_bind_int(*put, 8, pose.slot);
-    sqlite3_bind_int(*put, 9, pose.hud ? 1 : 0);
+    BindPose(*put, 2, pose);
     return put.Step() == SQLITE_DONE;
 }
 
