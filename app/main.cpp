@@ -164,12 +164,17 @@ int Run(int argc, char* argv[])
 
     // An exit() from deep inside never unwinds this frame, so the buffers
     // stay valid for the runtime's final flush on that path too.
-    LogRedirect log(std::cout, "log.txt", &std::cerr);
+    // A server's logs lie beside its world: a server run as a service, or
+    // beside a player in one folder, keeps logs of its own.
+    const bool serving = command.mode == RunMode::Serve;
+    const std::string logName = serving ? BesideFile(command.worldFile, "log.txt") : "log.txt";
+    const std::string errorName = serving ? BesideFile(command.worldFile, "error.txt") : "error.txt";
+    LogRedirect log(std::cout, logName.c_str(), &std::cerr);
     std::cout << "Moxwell started..." << std::endl;
-    LogRedirect errors(std::cerr, "error.txt");
+    LogRedirect errors(std::cerr, errorName.c_str());
     std::cerr << "Moxwell started..." << std::endl;
-    ReportUnwritableLogs(log.File(), errors.File());
-    InstallFaultHandlers("error.txt");
+    ReportUnwritableLogs(log.File(), errors.File(), serving ? "the world's folder" : "the working folder");
+    InstallFaultHandlers(errorName.c_str());
 
     LoadSettings();
     if (QuitSignal() != 0) {

@@ -78,7 +78,7 @@ LogRedirect::~LogRedirect()
     stream.rdbuf(original);
 }
 
-void ReportUnwritableLogs(const LogFile& log, const LogFile& errors)
+void ReportUnwritableLogs(const LogFile& log, const LogFile& errors, const char* folder)
 {
     if (log.IsOpen() && errors.IsOpen())
         return;
@@ -87,8 +87,8 @@ void ReportUnwritableLogs(const LogFile& log, const LogFile& errors)
                                                           : "error.txt";
     const std::string why = !log.IsOpen() ? log.OpenError() : errors.OpenError();
     std::fprintf(stderr,
-                 "Veldmarrow: cannot write %s in the working folder (%s); running without %s, and any such file "
+                 "Veldmarrow: cannot write %s in %s (%s); running without %s, and any such file "
                  "there is from an earlier run\n",
-                 which.c_str(), why.c_str(), !log.IsOpen() && !errors.IsOpen() ? "them" : "it");
+                 which.c_str(), folder, why.c_str(), !log.IsOpen() && !errors.IsOpen() ? "them" : "it");
     std::fflush(stderr);
 }

@@ -62,6 +62,6 @@ private:
 };
 
 // One line on the terminal's standard error when either log cannot be
-// written: the run goes on without it, and a file of that name in the
-// working folder is an earlier run's.
-void ReportUnwritableLogs(const LogFile& log, const LogFile& errors);
+// written: the run goes on without it, and a file of that name in `folder`
+// (said as "the working folder", say) is an earlier run's.
+void ReportUnwritableLogs(const LogFile& log, const LogFile& errors, const char* folder);

@@ -1,6 +1,8 @@
 // UserFolder: the user's folder and the packaged defaults.
 #include "core/UserFolder.h"
 
+#include "platform/Utf8Path.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -21,6 +23,14 @@ std::string AbsoluteFrom(const std::string& base, const std::string& path)
 {
     const fs::path p(path);
     return p.is_absolute() ? path : (fs::path(base) / p).string();
+}
+
+std::string BesideFile(const std::string& file, const std::string& name)
+{
+    const fs::path folder = Utf8Path(file).parent_path();
+    if (folder.empty())
+        return name;
+    return (folder / Utf8Path(name)).u8string();
 }
 
 bool EnterUserFolder(const std::string& folder, const std::string& defaults, std::string& reason)

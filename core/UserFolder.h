@@ -12,6 +12,10 @@ std::string UserFolderFor(const char* xdgDataHome, const char* home);
 // `path` named from `base`: unchanged when it is absolute already.
 std::string AbsoluteFrom(const std::string& base, const std::string& path);
 
+// The file `name` in the folder that holds the UTF-8 path `file`; `name`
+// alone when `file` names no folder.
+std::string BesideFile(const std::string& file, const std::string& name);
+
 // Makes `folder` with its parents, gives it a copy of `defaults`/settings.lua
 // when it has no settings.lua (written beside and renamed into place, so a
 // failure leaves no half file), and makes it the working folder. A

@@ -1,6 +1,7 @@
 // FaultSignals on Windows: the C runtime's signals for faults. There is no
 // hang-up signal and no X server; SDL watches the window itself.
 #include "platform/FaultSignals.h"
+#include "platform/Utf8Path.h"
 
 #include <windows.h>
 
@@ -21,11 +22,30 @@ const SignalName FatalSignals[] = {
     {SIGABRT, "SIGABRT, aborted"},
 };
 
+// Not a signal of the runtime's: the console window closed, or the user
+// logging off or the system shutting down, told through the console.
+constexpr int ConsoleEnding = 1000;
+
 const SignalName QuitSignals[] = {
     {SIGINT, "SIGINT"},
     {SIGTERM, "SIGTERM"},
     {SIGBREAK, "SIGBREAK"},
+    {ConsoleEnding, "the console closing"},
 };
+
+void (*quitHandler)(int) = nullptr;
+
+// Windows ends a console's program once this returns: the request is noted
+// as a signal's would be, and the thread then waits while the main thread
+// saves and ends the process, within the seconds Windows allows for it.
+BOOL WINAPI OnConsoleEnding(DWORD event)
+{
+    if (event != CTRL_CLOSE_EVENT && event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT)
+        return FALSE; // Ctrl+C and Ctrl+Break reach the runtime's signals
+    quitHandler(ConsoleEnding);
+    Sleep(INFINITE);
+    return TRUE;
+}
 
 void OnFatalSignal(int number)
 {
@@ -53,7 +73,7 @@ void InstallFatalSignalHandlers(const char* errorFileName, FatalSignalHook hook)
 {
     fatalSignalHook = hook;
     // Text mode, as error.txt's other lines: "\r\n" line ends.
-    const int fd = _open(errorFileName, _O_WRONLY | _O_APPEND | _O_TEXT | _O_NOINHERIT);
+    const int fd = _wopen(Utf8Path(errorFileName).c_str(), _O_WRONLY | _O_APPEND | _O_TEXT | _O_NOINHERIT);
     if (fd >= 0)
         lastWordsFd = fd;
     for (const SignalName& s : FatalSignals)
@@ -64,8 +84,11 @@ void InstallQuitSignalHandlers(void (*handler)(int))
 {
     // Ctrl+C and Ctrl+Break in the console; the runtime calls the handler on
     // a thread of its own, and it only notes the request.
-    for (const SignalName& s : QuitSignals)
-        signal(s.number, handler);
+    quitHandler = handler;
+    signal(SIGINT, handler);
+    signal(SIGTERM, handler);
+    signal(SIGBREAK, handler);
+    SetConsoleCtrlHandler(OnConsoleEnding, TRUE);
 }
 
 const char* QuitSignalName(int number)

@@ -1,6 +1,7 @@
 // The logs' file operations on Windows: the C runtime's text mode writes
 // each "\n" as "\r\n", as Windows programs expect of a text log.
 #include "platform/LogHandle.h"
+#include "platform/Utf8Path.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -10,7 +11,7 @@
 
 int OpenLogHandle(const char* fileName)
 {
-    return _open(fileName, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_APPEND | _O_TEXT | _O_NOINHERIT,
+    return _wopen(Utf8Path(fileName).c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_APPEND | _O_TEXT | _O_NOINHERIT,
                  _S_IREAD | _S_IWRITE);
 }
 

@@ -107,6 +107,37 @@ explain "$status"
 check "the menu entry's Exec line ($exec_line) starts it the same way, status 0 (got $status)" [ "$status" = 0 ]
 check "the user's changed settings.lua is kept and used" grep -q '^settings.lua: 640x' "$folder/log.txt"
 
+# The user service's command as systemd runs it (%S: the user's state
+# folder, made by StateDirectory=): no terminal, no display; stopped with
+# SIGTERM as "systemctl --user stop" stops it.
+unit=/usr/lib/systemd/user/veldmarrow-server.service
+state=/home/player/.local/state
+serve_line=$(sed -n 's/^ExecStart=//p' "$unit" 2>/dev/null | sed "s|%S|$state|g")
+mkdir -p "$state/veldmarrow" && chown -R player: "$state"
+cat >/home/player/serve.sh <<'SERVE'
+#!/bin/bash
+# As the player: serve until the log says so, then SIGTERM; prints the exit status.
+set -u
+log=$HOME/.local/state/veldmarrow/log.txt
+"$@" </dev/null >/dev/null 2>"$HOME/serve-stderr.txt" &
+server=$!
+deadline=$((SECONDS + 120))
+until grep -q '^Serving world ' "$log" 2>/dev/null || [ $SECONDS -ge $deadline ] || ! kill -0 $server 2>/dev/null; do
+  sleep 0.2
+done
+kill -TERM $server 2>/dev/null
+wait $server
+echo $?
+SERVE
+chmod +x /home/player/serve.sh
+status=99
+[ -n "$serve_line" ] && status=$(as_player /home/player/serve.sh $serve_line | tail -n 1)
+[ "$status" = 0 ] || { echo "# stderr:"; tail -n 10 /home/player/serve-stderr.txt 2>/dev/null | sed 's/^/#   /'; }
+check "the user service's command ($serve_line) serves, and SIGTERM saves and ends it, status 0 (got $status)" \
+  [ "$status" = 0 ]
+check "its world, log.txt and error.txt are in ~/.local/state/veldmarrow" \
+  bash -c "grep -q '^Server stopped: ' '$state/veldmarrow/log.txt' && test -s '$state/veldmarrow/shared.world' && test -s '$state/veldmarrow/error.txt'"
+
 apt-get -q purge -y veldmarrow >/tmp/purge.log 2>&1 || { tail -n 20 /tmp/purge.log; not_ok "apt-get purge veldmarrow"; }
 # Files must be gone; a folder may stay only if another package owns it.
 left=$(while read -r f; do

@@ -250,10 +250,11 @@ class Program:
     """The real program in a temporary working directory."""
 
     def __init__(self, display, settings=None, files=None, env=None, workdir=None, binary=None, runner=None,
-                 args=()):
+                 args=(), logs=None):
         self.display = display
         self.owns_dir = workdir is None
         self.dir = workdir or make_workdir(settings, files)
+        self.logs = logs or self.dir  # where the program writes log.txt
         run_env = display.env() if display else {k: v for k, v in os.environ.items() if k != "DISPLAY"}
         run_env.update(env or {})
         # The process's own error output (sanitizer reports, SDL's messages)
@@ -270,7 +271,7 @@ class Program:
 
     def log(self, name="log.txt"):
         try:
-            with open(os.path.join(self.dir, name), encoding="utf-8", errors="replace") as f:
+            with open(os.path.join(self.logs, name), encoding="utf-8", errors="replace") as f:
                 return f.read().splitlines()
         except OSError:
             return []
