@@ -7,6 +7,7 @@ world of many changed chunks against resuming the same world locally.
 
 Usage, from the checkout's root:
   python3 -m bench.net_bench BOTS_PROGRAM SAVE_BENCH DEMO [--seconds S] [--bots 8,32,64] [--runs N]
+(--bots "" skips the load test.)
 (VELDMARROW_BINARY and VELDMARROW_DATA as for the e2e tests). BOTS_PROGRAM
 is veldmarrow-net-bots; SAVE_BENCH (veldmarrow-save-bench) makes the world
 of many changed chunks from DEMO."""
@@ -117,7 +118,7 @@ def main():
     parser.add_argument("--bots", default="8,32,64")
     parser.add_argument("--runs", type=int, default=5)
     args = parser.parse_args()
-    for bots in [int(b) for b in args.bots.split(",")]:
+    for bots in [int(b) for b in args.bots.split(",") if b]:
         load(args.bots_program, bots, args.seconds)
     join_against_resume(args.save_bench, args.demo, args.runs)
 
