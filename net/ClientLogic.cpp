@@ -74,7 +74,7 @@ void ClientLogic::Take(const Message& m, double now)
 {
     // Poses travel on their own channel and may overtake the world: before
     // play there is nobody to place.
-    if (m.type == MessageType::PlayerMoved && state != State::Playing)
+    if (m.type == MessageType::PlayersMoved && state != State::Playing)
         return;
     const bool greeting = state == State::Greeting;
     const bool loading = state == State::Loading;
@@ -159,21 +159,22 @@ void ClientLogic::Take(const Message& m, double now)
         }
         break;
     }
-    case MessageType::PlayerMoved: {
-        // Poses travel unreliably: one for a player not (or no longer)
-        // here is late, not wrong.
-        const auto found = others.find(m.player);
-        if (found == others.end())
-            break;
-        OtherPlayer& o = found->second;
-        o.from = o.placed ? o.to : m.pose;
-        if (o.placed)
-            o.interval = std::min(0.5, std::max(0.02, now - o.toTime));
-        o.to = m.pose;
-        o.toTime = now;
-        o.placed = true;
+    case MessageType::PlayersMoved:
+        for (const MovedPlayer& moved : m.moves) {
+            // Poses travel unreliably: one for a player not (or no longer)
+            // here is late, not wrong.
+            const auto found = others.find(moved.player);
+            if (found == others.end())
+                continue;
+            OtherPlayer& o = found->second;
+            o.from = o.placed ? o.to : moved.pose;
+            if (o.placed)
+                o.interval = std::min(0.5, std::max(0.02, now - o.toTime));
+            o.to = moved.pose;
+            o.toTime = now;
+            o.placed = true;
+        }
         break;
-    }
     case MessageType::Farewell:
         farewelled = true;
         serverChecksum = m.checksum;

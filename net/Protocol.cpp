@@ -145,9 +145,12 @@ std::vector<std::uint8_t> Encode(const Message& m)
     case MessageType::PlayerLeft:
         out.U16(m.player);
         break;
-    case MessageType::PlayerMoved:
-        out.U16(m.player);
-        WritePose(out, m.pose);
+    case MessageType::PlayersMoved:
+        out.U8(static_cast<std::uint8_t>(m.moves.size()));
+        for (const MovedPlayer& moved : m.moves) {
+            out.U16(moved.player);
+            WritePose(out, moved.pose);
+        }
         break;
     }
     return std::move(out.bytes);
@@ -204,12 +207,21 @@ bool Decode(const std::uint8_t* data, std::size_t size, Sender from, Message& m,
             return Fail(reason, why);
         break;
     case MessageType::Pose:
-    case MessageType::PlayerMoved:
-        if (m.type == MessageType::PlayerMoved)
-            m.player = in.U16();
         if (!ReadPose(in, m.pose, why))
             return Fail(reason, why);
         break;
+    case MessageType::PlayersMoved: {
+        const std::size_t count = in.U8();
+        if (!in.Ok() || count == 0 || count > MostMovesPerMessage)
+            return Fail(reason, "poses of " + std::to_string(count) + " players in one message");
+        m.moves.resize(count);
+        for (MovedPlayer& moved : m.moves) {
+            moved.player = in.U16();
+            if (!ReadPose(in, moved.pose, why))
+                return Fail(reason, why);
+        }
+        break;
+    }
     case MessageType::Leaving:
         break;
     case MessageType::Welcome: {

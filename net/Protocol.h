@@ -14,7 +14,7 @@
 #include "world/VoxelEdit.h"
 
 // Raised whenever an encoding changes; both sides refuse another version.
-constexpr std::uint16_t ProtocolVersion = 1;
+constexpr std::uint16_t ProtocolVersion = 2;
 // The channels as Endpoint numbers them: 0 reliable and ordered (all but
 // poses), 1 unreliable (poses).
 constexpr std::uint8_t ReliableChannel = 0;
@@ -24,6 +24,8 @@ constexpr std::size_t MostPasswordBytes = 64;
 constexpr std::size_t MostRefusalBytes = 200;
 // A batch of stored chunks stays under this; no message may be larger.
 constexpr std::size_t MostMessageBytes = 64 * 1024;
+// Poses in one PlayersMoved: a full one stays within one UDP datagram.
+constexpr std::size_t MostMovesPerMessage = 64;
 
 enum class MessageType : std::uint8_t {
     // from a player to the server
@@ -39,7 +41,7 @@ enum class MessageType : std::uint8_t {
     EditApplied = 20,  // an edit as the server applied it, to every player
     PlayerJoined = 21, // another player's id and name
     PlayerLeft = 22,   // that player's id
-    PlayerMoved = 23,  // that player's pose (unreliable)
+    PlayersMoved = 23, // the poses of players that moved (unreliable)
     Farewell = 24,     // the session ends: the server's checksum at that moment
 };
 
@@ -55,6 +57,11 @@ enum class RefusalReason : std::uint8_t {
     BadName = 5,       // empty, too long or not printable
 };
 
+struct MovedPlayer {
+    std::uint16_t player = 0;
+    PlayerPose pose;
+};
+
 struct StoredChunk {
     std::uint16_t id = 0;              // numbered as the world file numbers them
     std::vector<std::uint8_t> stored;  // zlib, at most ChunkCodec::MostStored bytes
@@ -67,9 +74,10 @@ struct Message {
     std::string name;                        // Hello, PlayerJoined
     std::string password;                    // Hello
     VoxelEdit edit;                          // Edit, EditApplied
-    PlayerPose pose;                         // Pose, PlayerMoved, Welcome (when hasPose)
+    PlayerPose pose;                         // Pose, Welcome (when hasPose)
     bool hasPose = false;                    // Welcome: the name has played here before
-    std::uint16_t player = 0;                // Welcome (the receiver's own id), EditApplied, PlayerJoined/Left/Moved
+    std::uint16_t player = 0;                // Welcome (the receiver's own id), EditApplied, PlayerJoined/Left
+    std::vector<MovedPlayer> moves;          // PlayersMoved: 1 to MostMovesPerMessage
     std::uint32_t seed = 0;                  // Welcome
     std::uint32_t chunkCount = 0;            // Welcome: how many stored chunks follow
     std::vector<StoredChunk> chunks;         // Chunks

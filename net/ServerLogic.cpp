@@ -54,6 +54,40 @@ void ServerLogic::SendToPlayers(const Message& m, std::uint8_t channel, Connecti
             outgoing.push_back({id, channel, bytes});
 }
 
+void ServerLogic::SendMoves(ConnectionId who, const std::vector<MovedPlayer>& moves, std::uint8_t channel)
+{
+    Message m;
+    m.type = MessageType::PlayersMoved;
+    for (std::size_t first = 0; first < moves.size(); first += MostMovesPerMessage) {
+        const std::size_t n = std::min(MostMovesPerMessage, moves.size() - first);
+        m.moves.assign(moves.begin() + static_cast<std::ptrdiff_t>(first),
+                       moves.begin() + static_cast<std::ptrdiff_t>(first + n));
+        SendTo(who, m, channel);
+    }
+}
+
+void ServerLogic::PassOnPoses()
+{
+    std::vector<MovedPlayer> fresh;
+    for (auto& [id, c] : connections)
+        if (c.playing && !c.dropped && c.poseFresh) {
+            fresh.push_back({c.player, c.pose});
+            c.poseFresh = false;
+        }
+    if (fresh.empty())
+        return;
+    std::vector<MovedPlayer> others;
+    for (const auto& [id, c] : connections) {
+        if (!c.playing || c.dropped)
+            continue;
+        others.clear();
+        for (const MovedPlayer& moved : fresh)
+            if (moved.player != c.player)
+                others.push_back(moved);
+        SendMoves(id, others, PoseChannel);
+    }
+}
+
 void ServerLogic::Refuse(ConnectionId who, RefusalReason reason, const std::string& text, const std::string& logged)
 {
     Message m;
@@ -181,6 +215,7 @@ void ServerLogic::Greet(ConnectionId who, Connection& c, const std::uint8_t* dat
     SendTo(who, ready);
 
     // The newcomer learns who is here, and where; the others learn of it.
+    std::vector<MovedPlayer> where;
     for (const auto& [id, other] : connections) {
         if (!other.playing || other.dropped || id == who)
             continue;
@@ -189,14 +224,10 @@ void ServerLogic::Greet(ConnectionId who, Connection& c, const std::uint8_t* dat
         joined.player = other.player;
         joined.name = other.name;
         SendTo(who, joined);
-        if (other.hasPose) {
-            Message at;
-            at.type = MessageType::PlayerMoved;
-            at.player = other.player;
-            at.pose = other.pose;
-            SendTo(who, at);
-        }
+        if (other.hasPose)
+            where.push_back({other.player, other.pose});
     }
+    SendMoves(who, where, ReliableChannel);
     Message joined;
     joined.type = MessageType::PlayerJoined;
     joined.player = c.player;
@@ -269,17 +300,13 @@ void ServerLogic::Received(ConnectionId who, const std::uint8_t* data, std::size
         }
         c.pose = m.pose;
         c.hasPose = true;
+        c.poseFresh = true;
         // A world keeps at most MostNamedPlayers names: past that, a new
         // name plays but is not remembered.
         if (poses.size() < MostNamedPlayers || poses.count(c.name) != 0) {
             poses[c.name] = m.pose;
             moved[c.name] = m.pose;
         }
-        Message at;
-        at.type = MessageType::PlayerMoved;
-        at.player = c.player;
-        at.pose = m.pose;
-        SendToPlayers(at, PoseChannel, who, true);
         break;
     }
     case MessageType::Leaving: {
@@ -310,6 +337,10 @@ void ServerLogic::Tick(double now)
             Apply(c, c.waiting.front());
             c.waiting.pop_front();
         }
+    }
+    if (now >= nextPoses) {
+        nextPoses = now + rules.poseInterval;
+        PassOnPoses();
     }
 }
 

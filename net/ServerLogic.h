@@ -29,6 +29,9 @@ struct ServerRules {
     double editBurst = 60;
     std::size_t mostWaitingEdits = 240;
     double mostPosesPerSecond = 60; // poses are sent at most 20 times a second
+    // How often the poses that came are passed on, together: one message
+    // per player per interval however many move.
+    double poseInterval = 0.05;
     double greetingSeconds = 5;     // to send Hello after connecting
 };
 
@@ -60,7 +63,8 @@ public:
     // The connection closed (or timed out, or was dropped): its player, if
     // any, leaves; the others are told.
     void Disconnected(ConnectionId who);
-    // Time passes: slowed edits go on, silent greeters are dropped.
+    // Time passes: slowed edits go on, silent greeters are dropped, the
+    // poses that came since the last interval go to the other players.
     void Tick(double now);
 
     // What to send, in order, and whom to drop (after sending what is
@@ -91,6 +95,7 @@ private:
         int posesInWindow = 0;
         bool dropped = false;
         bool hasPose = false;
+        bool poseFresh = false; // not yet passed on
         PlayerPose pose;
     };
 
@@ -102,6 +107,7 @@ private:
     std::map<std::string, PlayerPose> moved;
     std::map<ConnectionId, Connection> connections;
     std::uint16_t nextPlayer = 1;
+    double nextPoses = 0;
     std::vector<Outgoing> outgoing;
     std::vector<Drop> drops;
     std::vector<std::string> log;
@@ -112,6 +118,8 @@ private:
     void DropConnection(ConnectionId who, Connection& c, const std::string& reason);
     void SendTo(ConnectionId who, const Message& m, std::uint8_t channel = ReliableChannel);
     void SendToPlayers(const Message& m, std::uint8_t channel, ConnectionId except = 0, bool exceptOne = false);
+    void SendMoves(ConnectionId who, const std::vector<MovedPlayer>& moves, std::uint8_t channel);
+    void PassOnPoses();
     void Refill(Connection& c, double now);
     void Apply(const Connection& c, const VoxelEdit& edit);
     std::uint16_t FreePlayerNumber();

@@ -118,6 +118,9 @@ TEST(NetSession, PlayersEditOneWorldAndEachEndsWithTheServersChecksum)
     moved.position[2] = 140;
     moved.walking = true;
     wire.Send(2, ClientLogic::PoseMessage(moved));
+    wire.now += 1; // poses are passed on together, at the next interval
+    server.Tick(wire.now);
+    wire.Deliver();
     EXPECT_TRUE(mirra.Others().at(tovi.Player()).to == moved);
 
     wire.Send(1, ClientLogic::LeavingMessage());

@@ -54,9 +54,10 @@ std::vector<Message> Samples()
     joined.player = 4;
     joined.name = "Tovi";
     add(MessageType::PlayerLeft).player = 4;
-    Message& moved = add(MessageType::PlayerMoved);
-    moved.player = 5;
-    moved.pose.position[2] = -3;
+    Message& moved = add(MessageType::PlayersMoved);
+    moved.moves.resize(2);
+    moved.moves[0].player = 5;
+    moved.moves[1].pose.position[2] = -3;
     add(MessageType::Farewell).checksum = 42;
     return all;
 }
@@ -123,6 +124,11 @@ TEST(Protocol, FieldsOutsideWhatTheGameAllowsAreRefusedWithTheirReason)
     pose.pose.position[1] = 0;
     pose.pose.slot = 0;
     EXPECT_NE(Refused(Encode(pose), Sender::Player).find("slot"), std::string::npos);
+    Message moves;
+    moves.type = MessageType::PlayersMoved;
+    EXPECT_NE(Refused(Encode(moves), Sender::Server).find("poses of 0 players"), std::string::npos);
+    moves.moves.resize(MostMovesPerMessage + 1);
+    EXPECT_NE(Refused(Encode(moves), Sender::Server).find("poses of 65 players"), std::string::npos);
 
     Message chunks;
     chunks.type = MessageType::Chunks;
