@@ -16,8 +16,10 @@ double Now() { return std::chrono::duration<double>(Clock::now().time_since_epoc
 
 // How long ENet may take to have the server accept the connection.
 constexpr std::uint32_t ConnectMs = 5000;
-// Poses leave at most this often.
+// Poses leave at most this often, and an unchanged one again this often,
+// so that one lost on the way is made good.
 constexpr double PoseInterval = 0.05;
+constexpr double PoseRepeat = 1;
 
 float Between(float a, float b, float t) { return a + (b - a) * t; }
 
@@ -134,7 +136,8 @@ bool Client::Pump(const PlayerPose& pose, std::string& ending, bool& farewell)
     }
     requests.clear();
     const double now = Now();
-    if ((!sentPose || !(pose == lastSent)) && now - lastPoseAt >= PoseInterval) {
+    const bool changed = !sentPose || !(pose == lastSent);
+    if (now - lastPoseAt >= (changed ? PoseInterval : PoseRepeat)) {
         const std::vector<std::uint8_t> bytes = ClientLogic::PoseMessage(pose);
         endpoint->Send(peer, NetChannel::Unreliable, bytes.data(), bytes.size(), why);
         lastSent = pose;

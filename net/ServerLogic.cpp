@@ -66,11 +66,11 @@ void ServerLogic::SendMoves(ConnectionId who, const std::vector<MovedPlayer>& mo
     }
 }
 
-void ServerLogic::PassOnPoses()
+void ServerLogic::PassOnPoses(bool all)
 {
     std::vector<MovedPlayer> fresh;
     for (auto& [id, c] : connections)
-        if (c.playing && !c.dropped && c.poseFresh) {
+        if (c.playing && !c.dropped && c.hasPose && (c.poseFresh || all)) {
             fresh.push_back({c.player, c.pose});
             c.poseFresh = false;
         }
@@ -340,7 +340,7 @@ void ServerLogic::Tick(double now)
     }
     if (now >= nextPoses) {
         nextPoses = now + rules.poseInterval;
-        PassOnPoses();
+        PassOnPoses(++posesPassed % rules.allPosesEvery == 0);
     }
 }
 

@@ -32,6 +32,9 @@ struct ServerRules {
     // How often the poses that came are passed on, together: one message
     // per player per interval however many move.
     double poseInterval = 0.05;
+    // Every this many intervals, the poses of all players go out, moved or
+    // not: one lost on the way (they travel unreliably) is made good.
+    int allPosesEvery = 20;
     double greetingSeconds = 5;     // to send Hello after connecting
 };
 
@@ -108,6 +111,7 @@ private:
     std::map<ConnectionId, Connection> connections;
     std::uint16_t nextPlayer = 1;
     double nextPoses = 0;
+    int posesPassed = 0;
     std::vector<Outgoing> outgoing;
     std::vector<Drop> drops;
     std::vector<std::string> log;
@@ -119,7 +123,7 @@ private:
     void SendTo(ConnectionId who, const Message& m, std::uint8_t channel = ReliableChannel);
     void SendToPlayers(const Message& m, std::uint8_t channel, ConnectionId except = 0, bool exceptOne = false);
     void SendMoves(ConnectionId who, const std::vector<MovedPlayer>& moves, std::uint8_t channel);
-    void PassOnPoses();
+    void PassOnPoses(bool all);
     void Refill(Connection& c, double now);
     void Apply(const Connection& c, const VoxelEdit& edit);
     std::uint16_t FreePlayerNumber();

@@ -122,6 +122,16 @@ TEST(NetSession, PlayersEditOneWorldAndEachEndsWithTheServersChecksum)
     server.Tick(wire.now);
     wire.Deliver();
     EXPECT_TRUE(mirra.Others().at(tovi.Player()).to == moved);
+    // They travel unreliably: one lost on the way is made good within a
+    // second, though Tovi stands still.
+    moved.position[0] += 1;
+    wire.Send(2, ClientLogic::PoseMessage(moved));
+    server.Tick(wire.now += 0.05);
+    server.TakeOutgoing(); // lost
+    for (int i = 0; i < 20; ++i)
+        server.Tick(wire.now += 0.05);
+    wire.Deliver();
+    EXPECT_TRUE(mirra.Others().at(tovi.Player()).to == moved);
 
     wire.Send(1, ClientLogic::LeavingMessage());
     ASSERT_TRUE(mirra.Farewelled());
