@@ -44,11 +44,14 @@ Client::Client(const NetLibrary& net, const HostPort& server, const std::string&
 
 Client::~Client() = default;
 
-bool Client::Take(std::uint32_t waitMs, std::string& why)
+bool Client::Take(std::uint32_t waitMs, std::string& why, bool aside)
 {
     std::vector<NetEvent> events;
     if (!endpoint->Service(waitMs, events, why))
         return false;
+    // Taking the world builds it, which takes seconds on a slow machine.
+    if (aside)
+        endpoint->StartAside();
     for (const NetEvent& e : events) {
         if (e.peer != peer)
             continue;
@@ -91,7 +94,7 @@ bool Client::Join(std::uint32_t silenceMs, std::string& reason, bool& refused)
     Clock::time_point lastHeard = Clock::now();
     while (logic->Now() != ClientLogic::State::Playing) {
         std::string why;
-        const bool open = Take(20, why);
+        const bool open = Take(20, why, true);
         if (logic->Now() == ClientLogic::State::Ended) {
             refused = logic->Refused();
             reason = "the server at " + where + (refused ? " refused: " : " ") +
@@ -115,6 +118,12 @@ bool Client::Join(std::uint32_t silenceMs, std::string& reason, bool& refused)
         }
     }
     return true;
+}
+
+void Client::KeepAliveUntilPump()
+{
+    if (endpoint)
+        endpoint->StartAside();
 }
 
 void Client::Traffic(std::uint64_t& sent, std::uint64_t& received) const

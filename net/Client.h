@@ -35,6 +35,10 @@ public:
     // `refused` when the server refused (otherwise it could not be reached,
     // fell silent for `silenceMs`, or sent something wrong).
     bool Join(std::uint32_t silenceMs, std::string& reason, bool& refused);
+    // Work ahead that keeps play from pumping for seconds (building what
+    // draws the world): the connection is kept alive by a thread of its
+    // own until the next Pump, so that the server does not give it up.
+    void KeepAliveUntilPump();
 
     // The world in play (the client's: play never changes it, the server's
     // edits do), its seed, and the pose the server kept for the name.
@@ -78,5 +82,6 @@ private:
 
     // Takes the network's events into the logic; false when the
     // connection closed or the socket failed (`why` says).
-    bool Take(std::uint32_t waitMs, std::string& why);
+    // `aside`: the endpoint is kept alive while the events are taken.
+    bool Take(std::uint32_t waitMs, std::string& why, bool aside = false);
 };

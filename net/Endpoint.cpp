@@ -114,7 +114,39 @@ std::unique_ptr<Endpoint> Endpoint::Client(const NetLibrary& net, std::string& r
 
 Endpoint::~Endpoint()
 {
+    StopAside();
     enet_host_destroy(host);
+}
+
+void Endpoint::StartAside()
+{
+    if (aside.joinable())
+        return;
+    asideStop = false;
+    aside = std::thread([this] {
+        std::size_t bytes = 0;
+        while (!asideStop && bytes <= MostAsideBytes) {
+            ENetEvent e;
+            int found = enet_host_service(host, &e, 10);
+            while (found > 0) {
+                pending.push_back(Convert(e));
+                bytes += pending.back().bytes.size();
+                found = enet_host_check_events(host, &e);
+            }
+            if (found < 0) {
+                asideFailed = true;
+                return;
+            }
+        }
+    });
+}
+
+void Endpoint::StopAside()
+{
+    if (!aside.joinable())
+        return;
+    asideStop = true;
+    aside.join();
 }
 
 std::uint16_t Endpoint::BoundPort() const
@@ -125,6 +157,7 @@ std::uint16_t Endpoint::BoundPort() const
 
 ENetPeer* Endpoint::Connect(const std::string& hostPort, std::uint32_t timeoutMs, std::string& reason)
 {
+    StopAside();
     HostPort where;
     if (!ParseHostPort(hostPort, where, reason))
         return nullptr;
@@ -169,6 +202,7 @@ ENetPeer* Endpoint::Connect(const std::string& hostPort, std::uint32_t timeoutMs
 
 bool Endpoint::Send(ENetPeer* peer, NetChannel channel, const void* data, std::size_t size, std::string& reason)
 {
+    StopAside();
     if (peer == nullptr || peer->host != host || peer->state != ENET_PEER_STATE_CONNECTED) {
         reason = "the peer is not connected";
         return false;
@@ -195,6 +229,11 @@ bool Endpoint::Send(ENetPeer* peer, NetChannel channel, const void* data, std::s
 
 bool Endpoint::Service(std::uint32_t timeoutMs, std::vector<NetEvent>& events, std::string& reason)
 {
+    StopAside();
+    if (asideFailed) {
+        reason = "the socket failed";
+        return false;
+    }
     // What Connect set aside comes first, and then nothing is waited for.
     const bool havePending = !pending.empty();
     for (NetEvent& e : pending)
@@ -217,6 +256,7 @@ bool Endpoint::Service(std::uint32_t timeoutMs, std::vector<NetEvent>& events, s
 
 void Endpoint::Disconnect(ENetPeer* peer)
 {
+    StopAside();
     if (peer != nullptr && peer->host == host)
         enet_peer_disconnect_later(peer, 0);
 }

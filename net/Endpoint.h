@@ -2,10 +2,12 @@
 // connects, and the events its service hands back. Every connection has two
 // channels; ENet's packets stay inside: bytes go in and bytes come out.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 class NetLibrary;
@@ -70,6 +72,16 @@ public:
     // headers included.
     void Traffic(std::uint64_t& sent, std::uint64_t& received) const;
 
+    // For work that keeps the owner from servicing for seconds (building a
+    // world): until StopAside, a thread of its own services the endpoint,
+    // acknowledging what arrives so that the other side does not give the
+    // connection up, and keeps the events for the next Service (at most
+    // MostAsideBytes of messages: past that it stops taking them). Nothing
+    // else may use the endpoint meanwhile.
+    void StartAside();
+    void StopAside();
+    static constexpr std::size_t MostAsideBytes = 16u << 20;
+
     // Asks `peer` (one of this endpoint's) to end its connection once what is
     // queued for it is sent; its Disconnect event comes from a later Service.
     void Disconnect(ENetPeer* peer);
@@ -77,7 +89,10 @@ public:
 private:
     explicit Endpoint(ENetHost* created) : host(created) {}
     ENetHost* host;
-    std::vector<NetEvent> pending; // arrived while Connect waited
+    std::vector<NetEvent> pending; // arrived while Connect waited, or aside
+    std::thread aside;
+    std::atomic<bool> asideStop{false};
+    bool asideFailed = false; // the socket failed aside: written by that thread, read after joining it
 };
 
 // "a.b.c.d:port" of `peer`, for the log.

@@ -72,6 +72,7 @@ void PlayState::Init()
                                         : setup.source->SeedForWorld();
     if (setup.network) {
         map = setup.network->World();
+        setup.network->KeepAliveUntilPump();
     } else {
         AllocationPurpose purpose("generating the terrain");
         map = new Map(new BasicMapGenerator(StandardRandom(), seed));
