@@ -117,6 +117,7 @@ bool Client::Join(std::uint32_t silenceMs, std::string& reason, bool& refused)
             return false;
         }
     }
+    endpoint->StopAside(); // built: the caller services it again
     return true;
 }
 

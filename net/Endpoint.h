@@ -69,7 +69,7 @@ public:
     bool Service(std::uint32_t timeoutMs, std::vector<NetEvent>& events, std::string& reason);
 
     // Bytes this endpoint has sent and received since it was made, ENet's
-    // headers included.
+    // headers included (not to be asked while a thread services it aside).
     void Traffic(std::uint64_t& sent, std::uint64_t& received) const;
 
     // For work that keeps the owner from servicing for seconds (building a
