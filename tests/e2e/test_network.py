@@ -71,7 +71,10 @@ class NetworkTest(DisplayPerTest):
                     **self.build(linux))
         self.addCleanup(p.close)
         p.wait_splash()
-        p.enter_play("x")
+        try:
+            p.enter_play("x")
+        except AssertionError as e:  # the reason a join ended is in error.txt
+            raise AssertionError("%s: %s" % (e, p.errors())) from None
         p.wait_frames(3)
         return p
 
