@@ -118,6 +118,19 @@ Endpoint::~Endpoint()
     enet_host_destroy(host);
 }
 
+bool Endpoint::ServiceInto(std::uint32_t timeoutMs, std::vector<NetEvent>& events)
+{
+    ENetEvent e;
+    int found = enet_host_service(host, &e, timeoutMs);
+    // Then what has arrived already, without reading the socket again: a
+    // flood of messages cannot keep the caller here.
+    while (found > 0) {
+        events.push_back(Convert(e));
+        found = enet_host_check_events(host, &e);
+    }
+    return found >= 0;
+}
+
 void Endpoint::StartAside()
 {
     if (aside.joinable())
@@ -126,17 +139,13 @@ void Endpoint::StartAside()
     aside = std::thread([this] {
         std::size_t bytes = 0;
         while (!asideStop && bytes <= MostAsideBytes) {
-            ENetEvent e;
-            int found = enet_host_service(host, &e, 10);
-            while (found > 0) {
-                pending.push_back(Convert(e));
-                bytes += pending.back().bytes.size();
-                found = enet_host_check_events(host, &e);
-            }
-            if (found < 0) {
+            const std::size_t before = pending.size();
+            if (!ServiceInto(10, pending)) {
                 asideFailed = true;
                 return;
             }
+            for (std::size_t i = before; i < pending.size(); ++i)
+                bytes += pending[i].bytes.size();
         }
     });
 }
@@ -239,15 +248,7 @@ bool Endpoint::Service(std::uint32_t timeoutMs, std::vector<NetEvent>& events, s
     for (NetEvent& e : pending)
         events.push_back(std::move(e));
     pending.clear();
-    ENetEvent e;
-    int found = enet_host_service(host, &e, havePending ? 0 : timeoutMs);
-    // Then what has arrived already, without reading the socket again: a
-    // flood of messages cannot keep the caller here.
-    while (found > 0) {
-        events.push_back(Convert(e));
-        found = enet_host_check_events(host, &e);
-    }
-    if (found < 0) {
+    if (!ServiceInto(havePending ? 0 : timeoutMs, events)) {
         reason = "the socket failed";
         return false;
     }

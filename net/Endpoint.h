@@ -88,6 +88,9 @@ public:
 
 private:
     explicit Endpoint(ENetHost* created) : host(created) {}
+    // One service: sends, waits up to `timeoutMs`, appends what arrived;
+    // false when the socket failed.
+    bool ServiceInto(std::uint32_t timeoutMs, std::vector<NetEvent>& events);
     ENetHost* host;
     std::vector<NetEvent> pending; // arrived while Connect waited, or aside
     std::thread aside;
