@@ -263,10 +263,15 @@ class Program:
         own = self.dir if self.owns_dir else tempfile.mkdtemp(prefix="veldmarrow-e2e-")
         self.stderr_path = os.path.join(own, "stderr.txt")
         self.stdout_path = os.path.join(own, "stdout.txt")
-        with open(self.stderr_path, "wb") as stderr, open(self.stdout_path, "wb") as stdout:
-            command = (RUNNER if runner is None else runner) + [binary or BINARY] + list(args)
-            self.process = subprocess.Popen(command, cwd=self.dir, env=run_env, stdout=stdout, stderr=stderr,
-                                            stdin=subprocess.DEVNULL)
+        try:
+            with open(self.stderr_path, "wb") as stderr, open(self.stdout_path, "wb") as stdout:
+                command = (RUNNER if runner is None else runner) + [binary or BINARY] + list(args)
+                self.process = subprocess.Popen(command, cwd=self.dir, env=run_env, stdout=stdout, stderr=stderr,
+                                                stdin=subprocess.DEVNULL)
+        except OSError:
+            # No caller gets an object to close: the folders go here.
+            shutil.rmtree(self.dir if self.owns_dir else own, ignore_errors=True)
+            raise
         self.window = None
 
     def log(self, name="log.txt"):
