@@ -261,6 +261,7 @@ class Program:
         # is kept beside the logs for diagnosis; the program's error stream
         # proper is error.txt.
         own = self.dir if self.owns_dir else tempfile.mkdtemp(prefix="veldmarrow-e2e-")
+        self.made = own  # the folder made for this run, removed by close()
         self.stderr_path = os.path.join(own, "stderr.txt")
         self.stdout_path = os.path.join(own, "stdout.txt")
         try:
@@ -270,7 +271,7 @@ class Program:
                                                 stdin=subprocess.DEVNULL)
         except OSError:
             # No caller gets an object to close: the folders go here.
-            shutil.rmtree(self.dir if self.owns_dir else own, ignore_errors=True)
+            shutil.rmtree(self.made, ignore_errors=True)
             raise
         self.window = None
 
@@ -432,4 +433,4 @@ class Program:
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait()
-        shutil.rmtree(self.dir if self.owns_dir else os.path.dirname(self.stderr_path), ignore_errors=True)
+        shutil.rmtree(self.made, ignore_errors=True)
